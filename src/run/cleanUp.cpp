@@ -1,0 +1,76 @@
+// The register of unfinished outputs and the two ways an unfinished output is deleted.
+//
+// An output goes on the register (df3File[c] set) the moment it exists on disk and comes off it only
+// when its final close has succeeded. Whatever ends the run in between, the output is deleted:
+//  - a normal end (a refusal, errExit, a failed final close) runs cleanUp through atexit;
+//  - a fatal signal runs deleteUnfinished, which unlinks and then lets the signal end the process.
+// Files that existed before the run never go on the register, so neither path can touch them.
+#include "runState.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+// The signals that end a long conversion in practice: Ctrl-C, kill, a closed terminal, Ctrl-\,
+// progress piped into a reader that quit, and a file-size limit.
+constexpr int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
+
+sigset_t fatalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : fatalSignals) sigaddset(&set, sig);
+    return set;
+}
+
+// Runs inside a signal: only unlink, signal and raise, which are async-signal-safe. No stdio, no
+// memory. The names it reads were complete before their outputs went on the register.
+void deleteUnfinished(int sig) {
+    for (int c = 0; c < 3; c++)
+        if (df3File[c] != nullptr) unlink(df3Name[c]);
+    // End by the same signal, so the shell sees what really happened.
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+} // namespace
+
+void catchSignals() {
+    struct sigaction act = {};
+    act.sa_handler = deleteUnfinished;
+    act.sa_mask = fatalSet();
+    for (int sig : fatalSignals) {
+        struct sigaction old = {};
+        if (sigaction(sig, nullptr, &old) != 0) errExit();
+        // A signal ignored by whoever started us (nohup, trap '' XFSZ) stays ignored.
+        if (old.sa_handler == SIG_IGN) continue;
+        if (sigaction(sig, &act, nullptr) != 0) errExit();
+    }
+}
+
+void holdSignals() {
+    sigset_t set = fatalSet();
+    if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) errExit();
+}
+
+void releaseSignals() {
+    sigset_t set = fatalSet();
+    if (sigprocmask(SIG_UNBLOCK, &set, nullptr) != 0) errExit();
+}
+
+void cleanUp() {
+    // From here on the register is being taken apart; a signal must not read it half-freed.
+    sigset_t set = fatalSet();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+
+    for (int c = 0; c < 3; c++) {
+        if (df3File[c] == nullptr) continue;
+        // An output whose final close failed has no stream left to close.
+        if (!df3Closed[c]) std::fclose(df3File[c]);
+        unlink(df3Name[c]);
+    }
+    for (char *name : df3Name) std::free(name);
+    for (std::uint64_t i = 0; i < ntodo; i++) std::free(todo[i]);
+    std::free(todo);
+}

@@ -1,0 +1,10 @@
+#include "runState.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+void errExit() {
+    std::fprintf(stderr, "%s: error %s\n", prog, std::strerror(errno));
+    std::exit(1);
+}

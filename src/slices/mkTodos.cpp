@@ -1,0 +1,61 @@
+// The slice list: every entry of the working directory named <basename>...<.tga>, in byte-wise
+// name order, which is the z order of the volumes. The directory is read twice, once to count and
+// once to collect, so that the list is allocated once at its final size.
+#include "mkTodos.h"
+#include "../run/runState.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <unistd.h>
+
+bool isSliceName(const char *name, const char *base, std::size_t baseLen) {
+    const char *dot = std::strrchr(name, '.');
+    if (dot == nullptr || std::strcmp(dot, ".tga") != 0) return false;
+    return std::strncmp(name, base, baseLen) == 0;
+}
+
+int cmpNames(const void *a, const void *b) {
+    return std::strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
+}
+
+// The directory changed between the two passes: the list no longer says what the stack is.
+[[noreturn]] static void consistencyStop() {
+    std::fprintf(stderr, "%s: mkTodos: check 'ntodo == n' failed: the directory changed while it "
+                         "was read\n",
+                 prog);
+    std::exit(1);
+}
+
+std::uint64_t mkTodos(const char *base) {
+    char cwd[1024] = {};
+    if (getcwd(cwd, sizeof cwd) == nullptr) errExit();
+    DIR *dir = opendir(cwd);
+    if (dir == nullptr) errExit();
+    const std::size_t baseLen = std::strlen(base);
+
+    std::uint64_t n = 0;
+    // A read error is not told apart from the end of the directory.
+    while (const dirent *entry = readdir(dir))
+        if (isSliceName(entry->d_name, base, baseLen)) n++;
+    if (n == 0 || n > maxSlices) {
+        closedir(dir);
+        return 0;
+    }
+
+    todo = static_cast<char **>(std::calloc(n + 1, sizeof *todo));
+    if (todo == nullptr) errExit();
+    rewinddir(dir);
+    while (const dirent *entry = readdir(dir)) {
+        if (!isSliceName(entry->d_name, base, baseLen)) continue;
+        if (ntodo == n) consistencyStop(); // more matches than counted: never write past the list
+        todo[ntodo] = strdup(entry->d_name);
+        if (todo[ntodo] == nullptr) errExit();
+        ntodo++;
+    }
+    if (closedir(dir) != 0) errExit();
+    if (ntodo != n) consistencyStop();
+
+    std::qsort(todo, n, sizeof *todo, cmpNames);
+    return ntodo;
+}

@@ -1,0 +1,14 @@
+// TGA slice input: the only code that knows the slice format.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// The largest slice side accepted.
+constexpr std::uint64_t maxSide = 4096;
+
+// Reads width and height from the first slice; false when either is outside 1 to maxSide.
+bool readSize();
+
+// Opens a slice for reading, positioned at its first pixel.
+FILE *openSlice(const char *name);

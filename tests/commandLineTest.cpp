@@ -1,0 +1,39 @@
+// The command line: the usage line, the no-match line, and that neither touches a file.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CommandLineCase {
+    const char *what;
+    std::vector<std::string> argv; // the whole argument vector
+    std::string err;
+};
+
+TEST(CommandLine, RefusalsPrintOneLineAndTouchNothing) {
+    const CommandLineCase cases[] = {
+        {"no argument", {"slicevol"}, "usage: slicevol basename\n"},
+        {"two arguments", {"slicevol", "s", "t"}, "usage: slicevol basename\n"},
+        {"program word as invoked", {"./bin/sv", "s", "t"}, "usage: ./bin/sv basename\n"},
+        {"empty argument vector", {}, "usage: slicevol basename\n"},
+        {"no slice matches", {"slicevol", "zz"}, "error no file matches 'zz*.tga' (or too many).\n"},
+        {"basename with a directory part", {"slicevol", "./s"},
+         "error no file matches './s*.tga' (or too many).\n"},
+    };
+    for (const CommandLineCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        makeStack(dir.path, "s", 2, 2, 2);
+        const Snapshot before = snapshot(dir.path);
+        RunOptions options;
+        options.argv = c.argv;
+        const RunResult run = runSlicevol(dir.path, {}, options);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.err);
+        expectUnchanged(before, dir.path);
+    }
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+// Writing volumes: the DF3 layout, the channel mapping and the streaming of pixels, checked
+// against the model of the layout in the harness and against bytes written out by hand.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Conversion, TypicalStack) {
+    ScratchDir dir;
+    const Stack stack = makeStack(dir.path, "cloud", 256, 256, 100);
+    Snapshot expected = snapshot(dir.path);
+    const RunResult run = runSlicevol(dir.path, {"cloud"});
+    expectConverted(dir.path, "cloud", 256, 256, stack, run);
+    for (const std::string &output : outputNames("cloud")) {
+        const std::string volume = readFile(dir.path / output);
+        EXPECT_EQ(volume.size(), 6553606u);
+        EXPECT_EQ(volume.substr(0, 6), std::string("\x01\x00\x01\x00\x00\x64", 6));
+        expected[output] = "file:" + volume;
+    }
+    expectUnchanged(expected, dir.path);
+}
+
+struct SizeCase {
+    unsigned width, height, count;
+};
+
+// Sizes that show byte order, the smallest and largest sides, and pixel counts on either side of
+// the conversion's block of 2^20 pixels.
+TEST(Conversion, SizesAndBlockBoundaries) {
+    const SizeCase cases[] = {{300, 7, 2},   {1, 1, 1},       {4096, 1, 2},    {1, 4096, 2},
+                              {1024, 1024, 2}, {1025, 1024, 1}, {1023, 1025, 2}, {4096, 4096, 1}};
+    for (const SizeCase &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << "x" << c.count);
+        ScratchDir dir;
+        const Stack stack = makeStack(dir.path, "v", c.width, c.height, c.count, c.width + c.height);
+        const RunResult run = runSlicevol(dir.path, {"v"});
+        expectConverted(dir.path, "v", c.width, c.height, stack, run);
+        const std::string header = readFile(dir.path / "v_g.df3").substr(0, 6);
+        const unsigned char expectedHeader[6] = {
+            static_cast<unsigned char>(c.width >> 8), static_cast<unsigned char>(c.width & 0xff),
+            static_cast<unsigned char>(c.height >> 8), static_cast<unsigned char>(c.height & 0xff),
+            0, static_cast<unsigned char>(c.count)};
+        EXPECT_EQ(header, std::string(reinterpret_cast<const char *>(expectedHeader), 6));
+    }
+}
+
+TEST(Conversion, HeaderBytesWrittenOutByHand) {
+    ScratchDir dir;
+    makeStack(dir.path, "v", 300, 7, 2);
+    ASSERT_EQ(runSlicevol(dir.path, {"v"}).status, 0);
+    EXPECT_EQ(readFile(dir.path / "v_b.df3").substr(0, 6), std::string("\x01\x2C\x00\x07\x00\x02", 6));
+}
+
+TEST(Conversion, OnePixelSliceGivesThreeSevenByteVolumes) {
+    ScratchDir dir;
+    writeFile(dir.path / "p.tga", tga(1, 1, "\x11\x22\x33"));
+    ASSERT_EQ(runSlicevol(dir.path, {"p"}).status, 0);
+    EXPECT_EQ(readFile(dir.path / "p_r.df3"), std::string("\0\1\0\1\0\1\x33", 7));
+    EXPECT_EQ(readFile(dir.path / "p_g.df3"), std::string("\0\1\0\1\0\1\x22", 7));
+    EXPECT_EQ(readFile(dir.path / "p_b.df3"), std::string("\0\1\0\1\0\1\x11", 7));
+}
+
+TEST(Conversion, GreyStackGivesThreeEqualVolumes) {
+    ScratchDir dir;
+    for (unsigned z = 0; z < 3; z++) {
+        std::string pixels;
+        for (const char grey : randomPixels(40, 30, z)) pixels += std::string(3, grey);
+        writeFile(dir.path / ("g" + std::to_string(z) + ".tga"), tga(40, 30, pixels));
+    }
+    ASSERT_EQ(runSlicevol(dir.path, {"g"}).status, 0);
+    const std::string red = readFile(dir.path / "g_r.df3");
+    EXPECT_EQ(red.size(), 6u + 40 * 30 * 3);
+    EXPECT_TRUE(red == readFile(dir.path / "g_g.df3"));
+    EXPECT_TRUE(red == readFile(dir.path / "g_b.df3"));
+}
+
+// Only the first slice's header is read, and every slice's pixels start at byte 18: the headers of
+// later slices, image-ID fields, origin bits and trailing bytes change nothing about where pixels
+// are taken from.
+TEST(Conversion, PixelsAreTakenFromByte18OfEverySlice) {
+    ScratchDir dir;
+    const unsigned w = 5, h = 4;
+    const std::string first = randomPixels(w, h, 1) + "TRUEVISION-XFILE footer";
+    const std::string larger = randomPixels(w + 3, h + 2, 2);
+    const std::string withId = randomPixels(w, h, 3);
+    const std::string topDown = randomPixels(w, h, 4);
+    writeFile(dir.path / "s0.tga", tga(w, h, first));
+    writeFile(dir.path / "s1.tga", tga(w + 3, h + 2, larger));
+    writeFile(dir.path / "s2.tga", tga(w, h, withId, 0, "slice id"));
+    writeFile(dir.path / "s3.tga", tga(w, h, topDown, 0x20));
+    Stack stack;
+    stack.names = {"s0.tga", "s1.tga", "s2.tga", "s3.tga"};
+    stack.pixels = {first, larger, "slice id" + withId, topDown};
+    expectConverted(dir.path, "s", w, h, stack, runSlicevol(dir.path, {"s"}));
+}
+
+// The streaming loop against the model on many random stacks: random sides from 1 up, slice
+// counts, and slices longer than their pixels. Seeded, so a failure repeats.
+TEST(Conversion, RandomStacksMatchTheModel) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 25; round++) {
+        const unsigned w = 1 + random() % (round % 5 == 0 ? 1200 : 70);
+        const unsigned h = 1 + random() % (round % 5 == 0 ? 1000 : 70);
+        const unsigned count = 1 + random() % 4;
+        SCOPED_TRACE(::testing::Message() << "round " << round << ": " << w << "x" << h << "x" << count);
+        ScratchDir dir;
+        Stack stack;
+        for (unsigned z = 0; z < count; z++) {
+            std::string pixels = randomPixels(w, h, random());
+            pixels += randomPixels(random() % 5, 1, random()); // trailing bytes, ignored
+            stack.names.push_back("r" + std::to_string(z) + ".tga");
+            stack.pixels.push_back(pixels);
+            writeFile(dir.path / stack.names.back(), tga(w, h, pixels));
+        }
+        expectConverted(dir.path, "r", w, h, stack, runSlicevol(dir.path, {"r"}));
+    }
+}
+
+} // namespace

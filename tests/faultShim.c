@@ -1,0 +1,100 @@
+/* Preloaded into slicevol by the tests to make one library call misbehave on purpose. Each fault is
+ * switched on by an environment variable; without it every call goes straight to the C library.
+ *
+ *   SHIM_STATVFS=fail            statvfs fails with EIO
+ *   SHIM_STATVFS=B,F,A           statvfs reports block size B, fragment size F, A available blocks
+ *   SHIM_REWINDDIR=+NAME|-NAME   creates or deletes NAME in the working directory between the
+ *                                two directory passes (just before the rewind)
+ *   SHIM_FCLOSE_FAIL=SUFFIX      fclose of a file whose path ends in SUFFIX closes it, then
+ *                                reports failure with ENOSPC, like a flush that found the disk full
+ *   SHIM_STOP_AT_OPEN=NAME       fopen of NAME first stops the process (SIGSTOP), so a test can
+ *                                send a signal at a known point of the run
+ */
+#define _GNU_SOURCE
+#include <dirent.h>
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+/* The C library's own definition of a call, as a function pointer of the given type. */
+#define NEXT(type, name) ((type)(uintptr_t)dlsym(RTLD_NEXT, name))
+
+/* The figures a statvfs call reports, or -1 when the fault is an outright failure. */
+static int fakeFigures(unsigned long *bsize, unsigned long *frsize, unsigned long *avail) {
+    const char *fault = getenv("SHIM_STATVFS");
+    if (!fault) return 0;
+    if (strcmp(fault, "fail") == 0) {
+        errno = EIO;
+        return -1;
+    }
+    return sscanf(fault, "%lu,%lu,%lu", bsize, frsize, avail) == 3;
+}
+
+int statvfs(const char *path, struct statvfs *buf) {
+    unsigned long bsize, frsize, avail;
+    int fake = fakeFigures(&bsize, &frsize, &avail);
+    if (fake < 0) return -1;
+    int result = NEXT(int (*)(const char *, struct statvfs *), "statvfs")(path, buf);
+    if (result != 0 || !fake) return result;
+    buf->f_bsize = bsize;
+    buf->f_frsize = frsize;
+    buf->f_bavail = avail;
+    return 0;
+}
+
+int statvfs64(const char *path, struct statvfs64 *buf) {
+    unsigned long bsize, frsize, avail;
+    int fake = fakeFigures(&bsize, &frsize, &avail);
+    if (fake < 0) return -1;
+    int result = NEXT(int (*)(const char *, struct statvfs64 *), "statvfs64")(path, buf);
+    if (result != 0 || !fake) return result;
+    buf->f_bsize = bsize;
+    buf->f_frsize = frsize;
+    buf->f_bavail = avail;
+    return 0;
+}
+
+void rewinddir(DIR *dir) {
+    const char *fault = getenv("SHIM_REWINDDIR");
+    void (*real)(DIR *) = NEXT(void (*)(DIR *), "rewinddir");
+    if (fault && fault[0] == '+') close(open(fault + 1, O_WRONLY | O_CREAT, 0666));
+    if (fault && fault[0] == '-') unlink(fault + 1);
+    real(dir);
+}
+
+static int pathEndsWith(int fd, const char *suffix) {
+    char link[64], path[4096];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t n = readlink(link, path, sizeof path - 1);
+    if (n < 0) return 0;
+    path[n] = '\0';
+    size_t len = strlen(suffix);
+    return (size_t)n >= len && strcmp(path + n - len, suffix) == 0;
+}
+
+int fclose(FILE *stream) {
+    const char *fault = getenv("SHIM_FCLOSE_FAIL");
+    int (*real)(FILE *) = NEXT(int (*)(FILE *), "fclose");
+    int failing = fault && pathEndsWith(fileno(stream), fault);
+    int result = real(stream);
+    if (!failing) return result;
+    errno = ENOSPC;
+    return EOF;
+}
+
+static FILE *stopThenOpen(const char *path, const char *mode, const char *realName) {
+    const char *stopAt = getenv("SHIM_STOP_AT_OPEN");
+    FILE *(*real)(const char *, const char *) = NEXT(FILE * (*)(const char *, const char *), realName);
+    if (stopAt && strcmp(path, stopAt) == 0) raise(SIGSTOP);
+    return real(path, mode);
+}
+
+FILE *fopen(const char *path, const char *mode) { return stopThenOpen(path, mode, "fopen"); }
+FILE *fopen64(const char *path, const char *mode) { return stopThenOpen(path, mode, "fopen64"); }

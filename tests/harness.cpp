@@ -1,0 +1,204 @@
+#include "harness.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (fs::temp_directory_path() / "slicevol-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+}
+
+std::string readFile(const fs::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + file.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const fs::path &file, const std::string &bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+Snapshot snapshot(const fs::path &dir) {
+    Snapshot entries;
+    for (const auto &entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_symlink()) entries[name] = "link:" + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory()) entries[name] = "dir";
+        else if (access(entry.path().c_str(), R_OK) != 0) entries[name] = "unreadable";
+        else entries[name] = "file:" + readFile(entry.path());
+    }
+    return entries;
+}
+
+namespace {
+
+// The environment for the run: ours, with the given NAME=value pairs replacing any of the same name.
+std::vector<std::string> runEnvironment(const RunOptions &options) {
+    std::vector<std::string> added = options.env;
+    if (options.preloadShim) {
+        added.push_back(std::string("LD_PRELOAD=") + FAULT_SHIM);
+        // A sanitizer build wants its runtime first; the shim only wraps plain libc calls.
+        added.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+    }
+    std::vector<std::string> env;
+    for (char **e = environ; *e != nullptr; e++) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const std::string &a : added)
+            if (a.substr(0, a.find('=')) == name) replaced = true;
+        if (!replaced) env.push_back(entry);
+    }
+    env.insert(env.end(), added.begin(), added.end());
+    return env;
+}
+
+std::vector<char *> pointers(std::vector<std::string> &texts) {
+    std::vector<char *> result;
+    for (std::string &t : texts) result.push_back(t.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+[[noreturn]] void childFailed(const char *what) {
+    std::perror(what);
+    _exit(127);
+}
+
+} // namespace
+
+RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
+                      const RunOptions &options) {
+    ScratchDir streams;
+    const fs::path outPath = streams.path / "stdout", errPath = streams.path / "stderr";
+    std::vector<std::string> argv = options.argv.value_or(std::vector<std::string>{"slicevol"});
+    if (!options.argv) argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = runEnvironment(options);
+    std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
+
+    int pipeEnds[2] = {-1, -1};
+    if (options.stdoutToClosedPipe && pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) childFailed("chdir");
+        if (options.removeDirFirst && rmdir(dir.c_str()) != 0) childFailed("rmdir");
+        int out = options.stdoutToClosedPipe ? pipeEnds[1]
+                                             : open(outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT, 0600);
+        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) childFailed("redirect");
+        if (options.stdoutToClosedPipe) close(pipeEnds[0]);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ}) signal(sig, SIG_DFL);
+        for (int sig : options.ignoredSignals) signal(sig, SIG_IGN);
+        if (options.fileSizeLimit >= 0) {
+            const rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                                  static_cast<rlim_t>(options.fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) childFailed("setrlimit");
+        }
+        const rlimit noCore = {0, 0}; // a signal that dumps core must not leave a file behind
+        if (setrlimit(RLIMIT_CORE, &noCore) != 0) childFailed("setrlimit");
+        execve(SLICEVOL_BIN, argvPointers.data(), envPointers.data());
+        childFailed("execve");
+    }
+    if (options.stdoutToClosedPipe) {
+        // The reader is gone before the first byte is written.
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+    }
+
+    int status = 0;
+    for (;;) {
+        if (waitpid(pid, &status, WUNTRACED) != pid) throw std::runtime_error("waitpid failed");
+        if (!WIFSTOPPED(status)) break;
+        if (options.whenStopped) options.whenStopped(pid);
+        kill(pid, SIGCONT);
+    }
+    RunResult result;
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    if (!options.stdoutToClosedPipe) result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    return result;
+}
+
+std::string tga(unsigned width, unsigned height, const std::string &pixels,
+                unsigned char descriptor, const std::string &imageId) {
+    std::string header(18, '\0');
+    header[0] = static_cast<char>(imageId.size());
+    header[2] = 2;
+    header[12] = static_cast<char>(width & 0xff);
+    header[13] = static_cast<char>(width >> 8);
+    header[14] = static_cast<char>(height & 0xff);
+    header[15] = static_cast<char>(height >> 8);
+    header[16] = 24;
+    header[17] = static_cast<char>(descriptor);
+    header.append(imageId).append(pixels);
+    return header;
+}
+
+std::string randomPixels(unsigned width, unsigned height, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string pixels(std::size_t{width} * height * 3, '\0');
+    for (char &byte : pixels) byte = static_cast<char>(random() & 0xff);
+    return pixels;
+}
+
+std::string modelVolume(unsigned width, unsigned height, const std::vector<std::string> &slices,
+                        int channel) {
+    const auto size = [](unsigned v) { return std::string{char(v >> 8), char(v & 0xff)}; };
+    std::string volume = size(width) + size(height) + size(unsigned(slices.size()));
+    // A pixel is stored blue, green, red: red (channel 0) is its third byte.
+    for (const std::string &pixels : slices)
+        for (std::size_t p = 0; p < std::size_t{width} * height; p++)
+            volume += pixels[3 * p + 2 - channel];
+    return volume;
+}
+
+std::string progressLines(const std::vector<std::string> &names) {
+    std::string lines;
+    for (const std::string &name : names) lines += "adding file '" + name + "'\n";
+    return lines;
+}
+
+std::vector<std::string> outputNames(const std::string &base) {
+    return {base + "_r.df3", base + "_g.df3", base + "_b.df3"};
+}
+
+std::string errorLine(int error) { return std::string("slicevol: error ") + std::strerror(error) + "\n"; }
+
+Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
+                unsigned count, unsigned seed) {
+    Stack stack;
+    for (unsigned i = 0; i < count; i++) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%03u", i);
+        stack.names.push_back(base + number + ".tga");
+        stack.pixels.push_back(randomPixels(width, height, seed * 1000 + i));
+        writeFile(dir / stack.names.back(), tga(width, height, stack.pixels.back()));
+    }
+    return stack;
+}

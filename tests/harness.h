@@ -1,0 +1,85 @@
+// Runs the real slicevol in a scratch directory and captures everything a user would see.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace fs = std::filesystem;
+
+// A fresh directory under the system's temporary folder, removed with everything in it.
+struct ScratchDir {
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir &) = delete;
+    ScratchDir &operator=(const ScratchDir &) = delete;
+    fs::path path;
+};
+
+struct RunOptions {
+    std::vector<std::string> env;            // NAME=value pairs added to the environment
+    bool preloadShim = false;                 // preload the fault shim (see faultShim.c)
+    long long fileSizeLimit = -1;             // RLIMIT_FSIZE for the run, if not negative
+    std::vector<int> ignoredSignals;          // signals set to SIG_IGN before slicevol starts
+    bool stdoutToClosedPipe = false;          // standard output is a pipe nobody reads
+    bool removeDirFirst = false;              // the working directory is deleted before the start
+    std::optional<std::vector<std::string>> argv; // the whole argument vector, program word included
+    std::function<void(pid_t)> whenStopped;   // called when the run stops itself (then continued)
+};
+
+struct RunResult {
+    int status = -1; // exit status, or -1 when a signal ended the run
+    int signal = 0;  // the ending signal, or 0
+    std::string out, err;
+};
+
+// Runs slicevol with argv[0] "slicevol" and the given arguments in dir.
+RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
+                      const RunOptions &options = {});
+
+// Every entry of dir: regular files by content, links by target, directories by kind.
+using Snapshot = std::map<std::string, std::string>;
+Snapshot snapshot(const fs::path &dir);
+
+std::string readFile(const fs::path &file);
+void writeFile(const fs::path &file, const std::string &bytes);
+
+// An uncompressed 24-bit TGA file: 18-byte header, then the pixel bytes as given (blue, green, red).
+std::string tga(unsigned width, unsigned height, const std::string &pixels,
+                unsigned char descriptor = 0, const std::string &imageId = "");
+// A slice of width x height pixels of reproducible random bytes.
+std::string randomPixels(unsigned width, unsigned height, unsigned seed);
+
+// The model of a channel volume: header, then for each slice its first w x h pixels' component.
+std::string modelVolume(unsigned width, unsigned height, const std::vector<std::string> &slices,
+                        int channel);
+
+// The progress lines slicevol prints for these slices, in this order.
+std::string progressLines(const std::vector<std::string> &names);
+
+// The three output names for a basename.
+std::vector<std::string> outputNames(const std::string &base);
+
+// The system-error line for an error number, as a user sees it.
+std::string errorLine(int error);
+
+// A stack of random slices <base>000.tga ... in dir; answers each slice's pixel bytes.
+struct Stack {
+    std::vector<std::string> names, pixels;
+};
+Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
+                unsigned count, unsigned seed = 1);
+
+// Expects the run to have ended with status 0, the progress lines of the stack, nothing on the
+// standard error stream, and the three volumes equal to the model of the stack.
+void expectConverted(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
+                     const Stack &stack, const RunResult &run);
+
+// Expects the directory to hold exactly what it held before.
+void expectUnchanged(const Snapshot &before, const fs::path &dir);

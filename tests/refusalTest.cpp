@@ -1,0 +1,91 @@
+// Refusals and failed reads: bad slice sizes, short slices and output names that already exist.
+// After each, the directory must hold exactly what it held before.
+#include "harness.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string refused = "preparing DF3s for 's' failed.\n";
+
+struct FirstSliceCase {
+    const char *what;
+    std::string slice; // the whole first slice file
+    std::string err;
+};
+
+TEST(Refusals, FirstSliceSizes) {
+    const FirstSliceCase cases[] = {
+        {"width 0", tga(0, 1, ""), refused},
+        {"height 0", tga(1, 0, ""), refused},
+        {"width 4097", tga(4097, 1, randomPixels(4097, 1, 1)), refused},
+        {"height 4097", tga(1, 4097, randomPixels(1, 4097, 1)), refused},
+        {"too short for the width", tga(2, 2, "").substr(0, 13), errorLine(ENODATA)},
+        {"too short for the height", tga(2, 2, "").substr(0, 15), errorLine(ENODATA)},
+        {"width refused before the missing height", tga(0, 2, "").substr(0, 14), refused},
+        {"no pixels at all", tga(2, 2, ""), errorLine(ENODATA)},
+    };
+    for (const FirstSliceCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        writeFile(dir.path / "s0.tga", c.slice);
+        const Snapshot before = snapshot(dir.path);
+        const RunResult run = runSlicevol(dir.path, {"s"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, c.err);
+        // Only a slice that got as far as its pixels has a progress line.
+        EXPECT_EQ(run.out, c.err == refused || c.slice.size() < 18 ? "" : progressLines({"s0.tga"}));
+        expectUnchanged(before, dir.path);
+    }
+}
+
+// A later slice that ends early: its progress line, the error, and no volume left behind.
+TEST(Refusals, LaterSliceShorterThanTheFirst) {
+    ScratchDir dir;
+    makeStack(dir.path, "s", 64, 64, 3);
+    writeFile(dir.path / "s001.tga", tga(64, 64, randomPixels(64, 63, 5)));
+    const Snapshot before = snapshot(dir.path);
+    const RunResult run = runSlicevol(dir.path, {"s"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, progressLines({"s000.tga", "s001.tga"}));
+    EXPECT_EQ(run.err, errorLine(ENODATA));
+    expectUnchanged(before, dir.path);
+}
+
+struct ExistingCase {
+    const char *what;
+    std::string name;                    // the output name that exists
+    std::function<void(const fs::path &)> make;
+};
+
+// An output name that exists in any form is refused and left exactly as it was; the outputs made
+// before it are deleted and the ones after it never appear.
+TEST(Refusals, ExistingOutputNames) {
+    const auto file = [](const fs::path &p) { writeFile(p, "precious volume"); };
+    const ExistingCase cases[] = {
+        {"readable red volume", "s_r.df3", file},
+        {"readable green volume", "s_g.df3", file},
+        {"blue volume nobody may read", "s_b.df3",
+         [&](const fs::path &p) { file(p); fs::permissions(p, fs::perms::none); }},
+        {"directory", "s_g.df3", [](const fs::path &p) { fs::create_directory(p); }},
+        {"dangling link", "s_b.df3", [](const fs::path &p) { fs::create_symlink("nowhere.df3", p); }},
+        {"link to a file elsewhere", "s_r.df3",
+         [](const fs::path &p) { fs::create_symlink("s000.tga", p); }},
+    };
+    for (const ExistingCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        makeStack(dir.path, "s", 8, 8, 2);
+        c.make(dir.path / c.name);
+        const Snapshot before = snapshot(dir.path);
+        const RunResult run = runSlicevol(dir.path, {"s"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, refused);
+        expectUnchanged(before, dir.path);
+    }
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+// Finding and ordering slices: which entries are slices, in which order, how many at most, and
+// what happens when the directory cannot be read or changes while it is read.
+#include "harness.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+struct MatchCase {
+    const char *what;
+    std::vector<std::string> files;
+    std::string base;
+    std::vector<std::string> slices; // expected, in z order
+};
+
+// Each file is a valid one-pixel slice of its own colour, so the order shows in the volumes too.
+TEST(SliceList, MatchesAndOrder) {
+    const MatchCase cases[] = {
+        {"the last dot decides", {"a.b.tga", "a.tga.bak", "a.TGA", "a", "a.tgax", "a.tga"}, "a",
+         {"a.b.tga", "a.tga"}},
+        {"the basename is a plain prefix", {"s1.tga", "s.tga", "slice.tga", "t.tga", "xs.tga"}, "s",
+         {"s.tga", "s1.tga", "slice.tga"}},
+        {"byte-wise order", {"s2.tga", "s10.tga", "sa.tga", "sB.tga", "s\xc3\xa9.tga", "sz.tga"}, "s",
+         {"s10.tga", "s2.tga", "sB.tga", "sa.tga", "sz.tga", "s\xc3\xa9.tga"}},
+        {"the empty basename matches every slice", {"x.tga", "y.tga", "z.png", ".tga"}, "",
+         {".tga", "x.tga", "y.tga"}},
+    };
+    for (const MatchCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        Stack stack;
+        for (std::size_t i = 0; i < c.files.size(); i++)
+            writeFile(dir.path / c.files[i], tga(1, 1, randomPixels(1, 1, unsigned(i))));
+        for (const std::string &name : c.slices) {
+            stack.names.push_back(name);
+            stack.pixels.push_back(readFile(dir.path / name).substr(18));
+        }
+        const Snapshot before = snapshot(dir.path);
+        const RunResult run = runSlicevol(dir.path, {c.base});
+        expectConverted(dir.path, c.base, 1, 1, stack, run);
+        for (const std::string &output : outputNames(c.base)) fs::remove(dir.path / output);
+        expectUnchanged(before, dir.path);
+    }
+}
+
+// Every kind of entry counts: a directory named like a slice is taken as one and fails to read.
+TEST(SliceList, DirectoryNamedLikeASlice) {
+    ScratchDir dir;
+    makeStack(dir.path, "s", 2, 2, 1);
+    fs::create_directory(dir.path / "s001.tga");
+    const Snapshot before = snapshot(dir.path);
+    const RunResult run = runSlicevol(dir.path, {"s"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, progressLines({"s000.tga", "s001.tga"}));
+    EXPECT_EQ(run.err, errorLine(EISDIR));
+    expectUnchanged(before, dir.path);
+}
+
+// The z size is a 16-bit field: 65535 slices are the most. Hard links make them cheap (a file
+// system allows some tens of thousands of links to one file, so every 50000th slice is a copy).
+TEST(SliceList, AtMost65535Slices) {
+    for (const unsigned count : {65535u, 65536u}) {
+        SCOPED_TRACE(count);
+        ScratchDir dir;
+        const std::string pixel = randomPixels(1, 1, 7);
+        Stack stack;
+        fs::path copy;
+        for (unsigned i = 0; i < count; i++) {
+            char name[32];
+            std::snprintf(name, sizeof name, "s%05u.tga", i);
+            if (i % 50000 == 0) writeFile(copy = dir.path / name, tga(1, 1, pixel));
+            else fs::create_hard_link(copy, dir.path / name);
+            stack.names.push_back(name);
+            stack.pixels.push_back(pixel);
+        }
+        const RunResult run = runSlicevol(dir.path, {"s"});
+        if (count == 65535) {
+            expectConverted(dir.path, "s", 1, 1, stack, run);
+            EXPECT_EQ(readFile(dir.path / "s_r.df3").substr(0, 6), std::string("\0\1\0\1\xff\xff", 6));
+        } else {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err, "error no file matches 's*.tga' (or too many).\n");
+            EXPECT_FALSE(fs::exists(dir.path / "s_r.df3"));
+        }
+    }
+}
+
+// Another process adds or removes a slice between the counting pass and the collecting pass.
+TEST(SliceList, DirectoryChangingBetweenPassesStopsTheRun) {
+    for (const std::string change : {"+s009.tga", "-s001.tga"}) {
+        SCOPED_TRACE(change);
+        ScratchDir dir;
+        makeStack(dir.path, "s", 2, 2, 3);
+        Snapshot expected = snapshot(dir.path);
+        if (change[0] == '+') expected[change.substr(1)] = "file:";
+        else expected.erase(change.substr(1));
+        RunOptions options;
+        options.preloadShim = true;
+        options.env = {"SHIM_REWINDDIR=" + change};
+        const RunResult run = runSlicevol(dir.path, {"s"}, options);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("ntodo == n"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("mkTodos"), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        expectUnchanged(expected, dir.path);
+    }
+}
+
+// The working directory's path must be known to read it: too long for 1024 bytes, or removed.
+TEST(SliceList, WorkingDirectoryThatCannotBeNamed) {
+    ScratchDir scratch;
+    fs::path deep = scratch.path;
+    while (deep.string().size() <= 1100) deep /= std::string(100, 'd');
+    fs::create_directories(deep);
+    makeStack(deep, "s", 1, 1, 1);
+    const Snapshot before = snapshot(deep);
+    RunResult run = runSlicevol(deep, {"s"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, errorLine(ERANGE));
+    expectUnchanged(before, deep);
+
+    const fs::path gone = scratch.path / "gone";
+    fs::create_directory(gone);
+    RunOptions options;
+    options.removeDirFirst = true;
+    run = runSlicevol(gone, {"s"}, options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, errorLine(ENOENT));
+}
+
+} // namespace
