@@ -26,10 +26,11 @@ struct SizeCase {
 };
 
 // Sizes that show byte order, the smallest and largest sides, and pixel counts on either side of
-// the conversion's block of 2^20 pixels.
+// whole multiples of the conversion's block (2^17 pixels; any power of two up to 2^20 is covered).
 TEST(Conversion, SizesAndBlockBoundaries) {
-    const SizeCase cases[] = {{300, 7, 2},   {1, 1, 1},       {4096, 1, 2},    {1, 4096, 2},
-                              {1024, 1024, 2}, {1025, 1024, 1}, {1023, 1025, 2}, {4096, 4096, 1}};
+    const SizeCase cases[] = {{300, 7, 2},    {1, 1, 1},       {4096, 1, 2},    {1, 4096, 2},
+                              {512, 256, 2},  {513, 256, 1},   {511, 256, 2},   {1024, 1024, 2},
+                              {1025, 1024, 1}, {1023, 1025, 2}, {4096, 4096, 1}};
     for (const SizeCase &c : cases) {
         SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << "x" << c.count);
         ScratchDir dir;
@@ -66,7 +67,7 @@ TEST(Conversion, GreyStackGivesThreeEqualVolumes) {
     for (unsigned z = 0; z < 3; z++) {
         std::string pixels;
         for (const char grey : randomPixels(40, 30, z)) pixels += std::string(3, grey);
-        writeFile(dir.path / ("g" + std::to_string(z) + ".tga"), tga(40, 30, pixels));
+        writeFile(dir.path / sliceName("g", z), tga(40, 30, pixels));
     }
     ASSERT_EQ(runSlicevol(dir.path, {"g"}).status, 0);
     const std::string red = readFile(dir.path / "g_r.df3");
@@ -109,7 +110,7 @@ TEST(Conversion, RandomStacksMatchTheModel) {
         for (unsigned z = 0; z < count; z++) {
             std::string pixels = randomPixels(w, h, random());
             pixels += randomPixels(random() % 5, 1, random()); // trailing bytes, ignored
-            stack.names.push_back("r" + std::to_string(z) + ".tga");
+            stack.names.push_back(sliceName("r", z));
             stack.pixels.push_back(pixels);
             writeFile(dir.path / stack.names.back(), tga(w, h, pixels));
         }

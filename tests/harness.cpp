@@ -190,13 +190,17 @@ std::vector<std::string> outputNames(const std::string &base) {
 
 std::string errorLine(int error) { return std::string("slicevol: error ") + std::strerror(error) + "\n"; }
 
+std::string sliceName(const std::string &base, unsigned i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%03u.tga", base.c_str(), i);
+    return name;
+}
+
 Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
                 unsigned count, unsigned seed) {
     Stack stack;
     for (unsigned i = 0; i < count; i++) {
-        char number[16];
-        std::snprintf(number, sizeof number, "%03u", i);
-        stack.names.push_back(base + number + ".tga");
+        stack.names.push_back(sliceName(base, i));
         stack.pixels.push_back(randomPixels(width, height, seed * 1000 + i));
         writeFile(dir / stack.names.back(), tga(width, height, stack.pixels.back()));
     }

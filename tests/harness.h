@@ -69,6 +69,9 @@ std::vector<std::string> outputNames(const std::string &base);
 // The system-error line for an error number, as a user sees it.
 std::string errorLine(int error);
 
+// <base>000.tga, <base>001.tga, ... for short bases.
+std::string sliceName(const std::string &base, unsigned i);
+
 // A stack of random slices <base>000.tga ... in dir; answers each slice's pixel bytes.
 struct Stack {
     std::vector<std::string> names, pixels;
