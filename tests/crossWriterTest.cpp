@@ -1,0 +1,60 @@
+// Slices written by independent image tools: ImageMagick and netpbm make uncompressed 24-bit TGA
+// files from known pixels, and the volumes must hold exactly those pixels.
+#include "harness.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A binary PPM (RGB, top row first) of the given pixels, given here in TGA order (blue, green, red).
+std::string ppm(unsigned width, unsigned height, const std::string &bgr) {
+    std::string rgb = bgr;
+    for (std::size_t p = 0; p + 2 < rgb.size(); p += 3) std::swap(rgb[p], rgb[p + 2]);
+    return "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n" + rgb;
+}
+
+// The pixels with their rows in the opposite order.
+std::string rowsReversed(unsigned width, unsigned height, const std::string &pixels) {
+    std::string reversed;
+    for (unsigned row = height; row-- > 0;) reversed += pixels.substr(std::size_t{row} * width * 3, width * 3);
+    return reversed;
+}
+
+// Three slices of an odd width (no row padding may creep in) made by one tool from known pixels.
+// slicevol keeps the stored row order, so the volume's rows are the picture's rows in the order
+// the tool stores them.
+void checkWriter(const char *tool, const std::string &command, bool bottomRowFirst) {
+    if (std::string(tool).empty()) GTEST_SKIP() << "the tool is not installed";
+    const unsigned w = 7, h = 3;
+    ScratchDir dir;
+    Stack stack;
+    for (unsigned z = 0; z < 3; z++) {
+        const std::string pixels = randomPixels(w, h, 40 + z);
+        writeFile(dir.path / "in.ppm", ppm(w, h, pixels));
+        const std::string name = sliceName("x", z);
+        const std::string shell = "cd '" + dir.path.string() + "' && " + command + name + " && rm in.ppm";
+        ASSERT_EQ(std::system(shell.c_str()), 0) << shell;
+        const std::string slice = readFile(dir.path / name);
+        ASSERT_EQ(slice[0], 0) << "the slice has an image ID";
+        // Both tools mark the bottom row as stored first (origin bit clear).
+        EXPECT_EQ(slice[17] & 0x20, 0) << "origin bit";
+        stack.names.push_back(name);
+        stack.pixels.push_back(bottomRowFirst ? rowsReversed(w, h, pixels) : pixels);
+    }
+    expectConverted(dir.path, "x", w, h, stack, runSlicevol(dir.path, {"x"}));
+}
+
+// ImageMagick 6.9.11 stores the top row first although its origin bit says bottom row first.
+TEST(CrossWriters, ImageMagickSlices) {
+    checkWriter(IMAGEMAGICK_CONVERT,
+                std::string(IMAGEMAGICK_CONVERT) + " in.ppm -type TrueColor -compress None ", false);
+}
+
+// Read from standard input, ppmtotga writes no image ID; from a named file it would write the
+// file's name as one, and the pixels would then start one byte later than byte 18.
+TEST(CrossWriters, NetpbmSlices) {
+    checkWriter(PPMTOTGA, std::string(PPMTOTGA) + " -rgb -norle < in.ppm 2>/dev/null > ", true);
+}
+
+} // namespace
