@@ -64,7 +64,7 @@ bool createOutput(int c) {
         unlink(df3Name[c]); // not on the register yet, so nobody else would delete it
         if (out != nullptr) std::fclose(out);
         else close(fd);
-        errno = error;
+        errno = error != 0 ? error : EINVAL; // setvbuf need not set one
         errExit();
     }
     df3File[c] = out;
