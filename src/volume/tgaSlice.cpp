@@ -3,7 +3,7 @@
 // header fields are neither read nor checked.
 //
 //   offset  size  field
-//        0    12  ID length, colour-map type and layout, image type, x and y origin (unused)
+//        0    12  ID length, colour-map type, image type, colour-map layout, x and y origin (unused)
 //       12     2  width in pixels, little-endian
 //       14     2  height in pixels, little-endian
 //       16     1  pixel depth (taken to be 24)
