@@ -2,7 +2,6 @@
 // files from known pixels, and the volumes must hold exactly those pixels.
 #include "harness.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,8 +32,7 @@ void checkWriter(const char *tool, const std::string &command, bool bottomRowFir
         const std::string pixels = randomPixels(w, h, 40 + z);
         writeFile(dir.path / "in.ppm", ppm(w, h, pixels));
         const std::string name = sliceName("x", z);
-        const std::string shell = "cd '" + dir.path.string() + "' && " + command + name + " && rm in.ppm";
-        ASSERT_EQ(std::system(shell.c_str()), 0) << shell;
+        ASSERT_EQ(shellIn(dir.path, command + name + " && rm in.ppm"), 0) << command << name;
         const std::string slice = readFile(dir.path / name);
         ASSERT_EQ(slice[0], 0) << "the slice has an image ID";
         // Both tools mark the bottom row as stored first (origin bit clear).

@@ -37,29 +37,22 @@ static int fakeFigures(unsigned long *bsize, unsigned long *frsize, unsigned lon
     return sscanf(fault, "%lu,%lu,%lu", bsize, frsize, avail) == 3;
 }
 
-int statvfs(const char *path, struct statvfs *buf) {
-    unsigned long bsize, frsize, avail;
-    int fake = fakeFigures(&bsize, &frsize, &avail);
-    if (fake < 0) return -1;
-    int result = NEXT(int (*)(const char *, struct statvfs *), "statvfs")(path, buf);
-    if (result != 0 || !fake) return result;
-    buf->f_bsize = bsize;
-    buf->f_frsize = frsize;
-    buf->f_bavail = avail;
-    return 0;
-}
+/* statvfs and statvfs64 differ only in their struct's name. */
+#define FAKE_STATVFS(call, type)                                                                  \
+    int call(const char *path, type *buf) {                                                       \
+        unsigned long bsize, frsize, avail;                                                       \
+        int fake = fakeFigures(&bsize, &frsize, &avail);                                          \
+        if (fake < 0) return -1;                                                                  \
+        int result = NEXT(int (*)(const char *, type *), #call)(path, buf);                      \
+        if (result != 0 || !fake) return result;                                                  \
+        buf->f_bsize = bsize;                                                                     \
+        buf->f_frsize = frsize;                                                                   \
+        buf->f_bavail = avail;                                                                    \
+        return 0;                                                                                 \
+    }
 
-int statvfs64(const char *path, struct statvfs64 *buf) {
-    unsigned long bsize, frsize, avail;
-    int fake = fakeFigures(&bsize, &frsize, &avail);
-    if (fake < 0) return -1;
-    int result = NEXT(int (*)(const char *, struct statvfs64 *), "statvfs64")(path, buf);
-    if (result != 0 || !fake) return result;
-    buf->f_bsize = bsize;
-    buf->f_frsize = frsize;
-    buf->f_bavail = avail;
-    return 0;
-}
+FAKE_STATVFS(statvfs, struct statvfs)
+FAKE_STATVFS(statvfs64, struct statvfs64)
 
 void rewinddir(DIR *dir) {
     const char *fault = getenv("SHIM_REWINDDIR");

@@ -190,6 +190,10 @@ std::vector<std::string> outputNames(const std::string &base) {
 
 std::string errorLine(int error) { return std::string("slicevol: error ") + std::strerror(error) + "\n"; }
 
+int shellIn(const fs::path &dir, const std::string &command) {
+    return std::system(("cd '" + dir.string() + "' && " + command).c_str());
+}
+
 std::string sliceName(const std::string &base, unsigned i) {
     char name[64];
     std::snprintf(name, sizeof name, "%s%03u.tga", base.c_str(), i);

@@ -69,6 +69,9 @@ std::vector<std::string> outputNames(const std::string &base);
 // The system-error line for an error number, as a user sees it.
 std::string errorLine(int error);
 
+// Runs a shell command in dir (for the other tools the tests use); answers its system() status.
+int shellIn(const fs::path &dir, const std::string &command);
+
 // <base>000.tga, <base>001.tga, ... for short bases.
 std::string sliceName(const std::string &base, unsigned i);
 

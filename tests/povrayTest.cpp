@@ -3,7 +3,6 @@
 // the side, so a wrong header byte order, a swapped channel or a wrong x, y or z order all show.
 #include "harness.h"
 
-#include <cstdlib>
 #include <sstream>
 #include <gtest/gtest.h>
 
@@ -41,10 +40,11 @@ constexpr unsigned side = 48; // rendered image size in pixels
 // Renders one view to a binary PPM and answers its pixels (RGB, top row first).
 std::string render(const fs::path &dir, int view) {
     const std::string image = "view" + std::to_string(view) + ".ppm";
-    const std::string command = "cd '" + dir.string() + "' && " + POVRAY +
-                                " +Iscene.pov +O" + image + " +FP +W48 +H48 -A -D -V -GS -GR" +
-                                " Declare=View=" + std::to_string(view) + " 2>povray.log";
-    EXPECT_EQ(std::system(command.c_str()), 0) << readFile(dir / "povray.log");
+    const std::string size = std::to_string(side);
+    const std::string command = std::string(POVRAY) + " +Iscene.pov +O" + image + " +FP +W" + size +
+                                " +H" + size + " -A -D -V -GS -GR Declare=View=" +
+                                std::to_string(view) + " 2>povray.log";
+    EXPECT_EQ(shellIn(dir, command), 0) << readFile(dir / "povray.log");
     const std::string log = readFile(dir / "povray.log");
     EXPECT_EQ(log.find("Warning"), std::string::npos) << log;
     EXPECT_EQ(log.find("Error"), std::string::npos) << log;
@@ -56,7 +56,7 @@ std::string render(const fs::path &dir, int view) {
         if (word[0] == '#') std::getline(ppm, word);
         else fields.push_back(word);
     }
-    EXPECT_EQ(fields, (std::vector<std::string>{"P6", "48", "48", "255"}));
+    EXPECT_EQ(fields, (std::vector<std::string>{"P6", std::to_string(side), std::to_string(side), "255"}));
     ppm.get(); // the single white-space character before the pixels
     return std::string(std::istreambuf_iterator<char>(ppm), {});
 }
@@ -83,10 +83,11 @@ TEST(PovRay, RendersTheDensityWhereTheSlicesPutIt) {
         unsigned column, row;
         bool lowAcross, lowY; // across the image: x in the front view, z in the side view
     };
-    const Quadrant quadrants[] = {{"lower left", 12, 36, true, true},
-                                  {"lower right", 36, 36, false, true},
-                                  {"upper left", 12, 12, true, false},
-                                  {"upper right", 36, 12, false, false}};
+    constexpr unsigned nearSide = side / 4, farSide = 3 * side / 4;
+    const Quadrant quadrants[] = {{"lower left", nearSide, farSide, true, true},
+                                  {"lower right", farSide, farSide, false, true},
+                                  {"upper left", nearSide, nearSide, true, false},
+                                  {"upper right", farSide, nearSide, false, false}};
     for (int view = 0; view < 2; view++) {
         SCOPED_TRACE(view == 0 ? "front view, across is x" : "side view, across is z");
         const std::string image = render(dir.path, view);
