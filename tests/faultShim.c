@@ -7,8 +7,9 @@
  *                                two directory passes (just before the rewind)
  *   SHIM_FCLOSE_FAIL=SUFFIX      fclose of a file whose path ends in SUFFIX closes it, then
  *                                reports failure with ENOSPC, like a flush that found the disk full
- *   SHIM_STOP_AT_OPEN=NAME       fopen of NAME first stops the process (SIGSTOP), so a test can
- *                                send a signal at a known point of the run
+ *   SHIM_READDIR_FAIL=N          readdir fails with EIO after N entries of each directory pass
+ *   SHIM_STOP_AT_OPEN=NAME       opening NAME first stops the process (SIGSTOP), so a test can
+ *                                act at a known point of the run
  */
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -16,6 +17,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -54,11 +56,29 @@ static int fakeFigures(unsigned long *bsize, unsigned long *frsize, unsigned lon
 FAKE_STATVFS(statvfs, struct statvfs)
 FAKE_STATVFS(statvfs64, struct statvfs64)
 
+/* Entries answered since the directory was opened or rewound. */
+static long entriesRead;
+
+#define FAIL_READDIR(call, type)                                                                  \
+    type *call(DIR *dir) {                                                                        \
+        const char *fault = getenv("SHIM_READDIR_FAIL");                                          \
+        if (fault && entriesRead == atol(fault)) {                                                \
+            errno = EIO;                                                                          \
+            return NULL;                                                                          \
+        }                                                                                         \
+        entriesRead++;                                                                            \
+        return NEXT(type * (*)(DIR *), #call)(dir);                                               \
+    }
+
+FAIL_READDIR(readdir, struct dirent)
+FAIL_READDIR(readdir64, struct dirent64)
+
 void rewinddir(DIR *dir) {
     const char *fault = getenv("SHIM_REWINDDIR");
     void (*real)(DIR *) = NEXT(void (*)(DIR *), "rewinddir");
     if (fault && fault[0] == '+') close(open(fault + 1, O_WRONLY | O_CREAT, 0666));
     if (fault && fault[0] == '-') unlink(fault + 1);
+    entriesRead = 0;
     real(dir);
 }
 
@@ -82,12 +102,20 @@ int fclose(FILE *stream) {
     return EOF;
 }
 
-static FILE *stopThenOpen(const char *path, const char *mode, const char *realName) {
-    const char *stopAt = getenv("SHIM_STOP_AT_OPEN");
-    FILE *(*real)(const char *, const char *) = NEXT(FILE * (*)(const char *, const char *), realName);
-    if (stopAt && strcmp(path, stopAt) == 0) raise(SIGSTOP);
-    return real(path, mode);
-}
+/* open and open64 take a mode only when they create. */
+#define STOP_THEN_OPEN(call)                                                                      \
+    int call(const char *path, int flags, ...) {                                                  \
+        const char *stopAt = getenv("SHIM_STOP_AT_OPEN");                                         \
+        mode_t mode = 0;                                                                          \
+        if (flags & (O_CREAT | O_TMPFILE)) {                                                      \
+            va_list args;                                                                         \
+            va_start(args, flags);                                                                \
+            mode = va_arg(args, mode_t);                                                          \
+            va_end(args);                                                                         \
+        }                                                                                         \
+        if (stopAt && strcmp(path, stopAt) == 0) raise(SIGSTOP);                                  \
+        return NEXT(int (*)(const char *, int, ...), #call)(path, flags, mode);                   \
+    }
 
-FILE *fopen(const char *path, const char *mode) { return stopThenOpen(path, mode, "fopen"); }
-FILE *fopen64(const char *path, const char *mode) { return stopThenOpen(path, mode, "fopen64"); }
+STOP_THEN_OPEN(open)
+STOP_THEN_OPEN(open64)

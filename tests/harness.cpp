@@ -47,6 +47,7 @@ Snapshot snapshot(const fs::path &dir) {
         const std::string name = entry.path().filename().string();
         if (entry.is_symlink()) entries[name] = "link:" + fs::read_symlink(entry.path()).string();
         else if (entry.is_directory()) entries[name] = "dir";
+        else if (entry.is_fifo()) entries[name] = "fifo";
         else if (access(entry.path().c_str(), R_OK) != 0) entries[name] = "unreadable";
         else entries[name] = "file:" + readFile(entry.path());
     }
@@ -111,8 +112,13 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
                                              : open(outPath.c_str(), O_WRONLY | O_CREAT, 0600);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT, 0600);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) childFailed("redirect");
-        if (options.stdoutToClosedPipe) close(pipeEnds[0]);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ}) signal(sig, SIG_DFL);
+        // slicevol gets the descriptors a user's shell would give it: 0, 1 and 2, nothing of ours.
+        if (close_range(3, ~0u, 0) != 0) childFailed("close_range");
+        for (int fd : options.closedDescriptors) close(fd);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU}) signal(sig, SIG_DFL);
         for (int sig : options.ignoredSignals) signal(sig, SIG_IGN);
         if (options.fileSizeLimit >= 0) {
             const rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),

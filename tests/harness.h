@@ -29,6 +29,7 @@ struct RunOptions {
     std::vector<int> ignoredSignals;          // signals set to SIG_IGN before slicevol starts
     bool stdoutToClosedPipe = false;          // standard output is a pipe nobody reads
     bool removeDirFirst = false;              // the working directory is deleted before the start
+    std::vector<int> closedDescriptors;       // of 0, 1 and 2: closed when slicevol starts
     std::optional<std::vector<std::string>> argv; // the whole argument vector, program word included
     std::function<void(pid_t)> whenStopped;   // called when the run stops itself (then continued)
 };
@@ -43,7 +44,7 @@ struct RunResult {
 RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
                       const RunOptions &options = {});
 
-// Every entry of dir: regular files by content, links by target, directories by kind.
+// Every entry of dir: regular files by content, links by target, directories and FIFOs by kind.
 using Snapshot = std::map<std::string, std::string>;
 Snapshot snapshot(const fs::path &dir);
 

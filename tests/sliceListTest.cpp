@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -45,16 +46,39 @@ TEST(SliceList, MatchesAndOrder) {
     }
 }
 
-// Every kind of entry counts: a directory named like a slice is taken as one and fails to read.
-TEST(SliceList, DirectoryNamedLikeASlice) {
+// Every kind of entry counts: a directory or a FIFO named like a slice is taken as one and fails
+// at once (a FIFO with no writer must not hang the run); nothing is left behind.
+TEST(SliceList, SpecialFilesNamedLikeASlice) {
+    const std::pair<const char *, int> cases[] = {{"directory", EISDIR}, {"fifo", ESPIPE}};
+    for (const auto &[kind, error] : cases) {
+        SCOPED_TRACE(kind);
+        ScratchDir dir;
+        makeStack(dir.path, "s", 2, 2, 1);
+        if (error == EISDIR) fs::create_directory(dir.path / "s001.tga");
+        else ASSERT_EQ(mkfifo((dir.path / "s001.tga").c_str(), 0666), 0);
+        const Snapshot before = snapshot(dir.path);
+        const RunResult run = runSlicevol(dir.path, {"s"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, error == EISDIR ? progressLines({"s000.tga", "s001.tga"})
+                                           : progressLines({"s000.tga"}));
+        EXPECT_EQ(run.err, errorLine(error));
+        expectUnchanged(before, dir.path);
+    }
+}
+
+// A directory read that fails (here with EIO after two entries of each pass) is an error, not
+// the end of the directory: the slices after it must not be dropped silently.
+TEST(SliceList, FailedDirectoryRead) {
     ScratchDir dir;
-    makeStack(dir.path, "s", 2, 2, 1);
-    fs::create_directory(dir.path / "s001.tga");
+    makeStack(dir.path, "s", 2, 2, 5);
     const Snapshot before = snapshot(dir.path);
-    const RunResult run = runSlicevol(dir.path, {"s"});
+    RunOptions options;
+    options.preloadShim = true;
+    options.env = {"SHIM_READDIR_FAIL=2"};
+    const RunResult run = runSlicevol(dir.path, {"s"}, options);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, progressLines({"s000.tga", "s001.tga"}));
-    EXPECT_EQ(run.err, errorLine(EISDIR));
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, errorLine(EIO));
     expectUnchanged(before, dir.path);
 }
 

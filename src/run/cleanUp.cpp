@@ -4,18 +4,22 @@
 // when its final close has succeeded. Whatever ends the run in between, the output is deleted:
 //  - a normal end (a refusal, errExit, a failed final close) runs cleanUp through atexit;
 //  - a fatal signal runs deleteUnfinished, which unlinks and then lets the signal end the process.
-// Files that existed before the run never go on the register, so neither path can touch them.
-#include "runState.h"
+// Files that existed before the run never go on the register, so neither path can touch them. Both
+// paths delete by name, and a name can be taken over meanwhile (another run, a rename): so each
+// output's identity is recorded as it is created, and a name is deleted only while it still leads
+// to that very file.
+#include "run/runState.h"
 
 #include <csignal>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 // The signals that end a long conversion in practice: Ctrl-C, kill, a closed terminal, Ctrl-\,
-// progress piped into a reader that quit, and a file-size limit.
-constexpr int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
+// progress piped into a reader that quit, and the file-size and processor-time limits.
+constexpr int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU};
 
 sigset_t fatalSet() {
     sigset_t set;
@@ -24,17 +28,24 @@ sigset_t fatalSet() {
     return set;
 }
 
-// Runs inside a signal: only unlink, signal and raise, which are async-signal-safe. No stdio, no
-// memory. The names it reads were complete before their outputs went on the register.
+// Runs inside a signal: only lstat, unlink, signal and raise, which are async-signal-safe. No stdio,
+// no memory. The names and identities it reads were complete before their outputs went on the
+// register.
 void deleteUnfinished(int sig) {
     for (int c = 0; c < 3; c++)
-        if (df3File[c] != nullptr) unlink(df3Name[c]);
+        if (df3File[c] != nullptr) unlinkIfOurs(c);
     // End by the same signal, so the shell sees what really happened.
     signal(sig, SIG_DFL);
     raise(sig);
 }
 
 } // namespace
+
+void unlinkIfOurs(int c) {
+    struct stat now;
+    if (lstat(df3Name[c], &now) == 0 && now.st_dev == df3Dev[c] && now.st_ino == df3Ino[c])
+        unlink(df3Name[c]);
+}
 
 void catchSignals() {
     struct sigaction act = {};
@@ -60,16 +71,19 @@ void releaseSignals() {
 }
 
 void cleanUp() {
-    // From here on the register is being taken apart; a signal must not read it half-freed.
-    sigset_t set = fatalSet();
-    sigprocmask(SIG_BLOCK, &set, nullptr);
-
+    // While the register is taken apart, a signal must not read it half-done.
+    sigset_t set = fatalSet(), before;
+    sigprocmask(SIG_BLOCK, &set, &before);
     for (int c = 0; c < 3; c++) {
         if (df3File[c] == nullptr) continue;
         // An output whose final close failed has no stream left to close.
         if (!df3Closed[c]) std::fclose(df3File[c]);
-        unlink(df3Name[c]);
+        unlinkIfOurs(c);
+        df3File[c] = nullptr;
     }
+    // The register is empty: a signal has nothing left to delete and may end the process now.
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+
     for (char *name : df3Name) std::free(name);
     for (std::uint64_t i = 0; i < ntodo; i++) std::free(todo[i]);
     std::free(todo);

@@ -1,4 +1,4 @@
-#include "runState.h"
+#include "run/runState.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,9 +1,10 @@
 // The slice list: every entry of the working directory named <basename>...<.tga>, in byte-wise
 // name order, which is the z order of the volumes. The directory is read twice, once to count and
 // once to collect, so that the list is allocated once at its final size.
-#include "mkTodos.h"
-#include "../run/runState.h"
+#include "slices/mkTodos.h"
+#include "run/runState.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -17,6 +18,16 @@ bool isSliceName(const char *name, const char *base, std::size_t baseLen) {
 
 int cmpNames(const void *a, const void *b) {
     return std::strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
+}
+
+// The next entry of dir, or null at the end of the directory. A failed read (an I/O error, a
+// directory removed meanwhile) is not an end: taken for one, it would silently drop the slices
+// after it. readdir tells the two apart only by errno, so errno is cleared right before each call.
+static const dirent *nextEntry(DIR *dir) {
+    errno = 0;
+    const dirent *entry = readdir(dir);
+    if (entry == nullptr && errno != 0) errExit();
+    return entry;
 }
 
 // The directory changed between the two passes: the list no longer says what the stack is.
@@ -35,8 +46,7 @@ std::uint64_t mkTodos(const char *base) {
     const std::size_t baseLen = std::strlen(base);
 
     std::uint64_t n = 0;
-    // A read error is not told apart from the end of the directory.
-    while (const dirent *entry = readdir(dir))
+    while (const dirent *entry = nextEntry(dir))
         if (isSliceName(entry->d_name, base, baseLen)) n++;
     if (n == 0 || n > maxSlices) {
         closedir(dir);
@@ -46,7 +56,7 @@ std::uint64_t mkTodos(const char *base) {
     todo = static_cast<char **>(std::calloc(n + 1, sizeof *todo));
     if (todo == nullptr) errExit();
     rewinddir(dir);
-    while (const dirent *entry = readdir(dir)) {
+    while (const dirent *entry = nextEntry(dir)) {
         if (!isSliceName(entry->d_name, base, baseLen)) continue;
         if (ntodo == n) consistencyStop(); // more matches than counted: never write past the list
         todo[ntodo] = strdup(entry->d_name);

@@ -1,5 +1,5 @@
-#include "checkedIo.h"
-#include "../run/runState.h"
+#include "volume/checkedIo.h"
+#include "run/runState.h"
 
 #include <cerrno>
 

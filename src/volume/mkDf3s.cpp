@@ -9,17 +9,18 @@
 // A voxel is one colour component of one slice pixel, unchanged; x and y follow the slice's stored
 // pixel order and z the slice list. Each volume is written front to back with no seeking, since
 // every dimension is known before the first voxel.
-#include "mkDf3s.h"
-#include "checkedIo.h"
-#include "freeSpace.h"
-#include "splitPixels.h"
-#include "tgaSlice.h"
-#include "../run/runState.h"
+#include "volume/mkDf3s.h"
+#include "volume/checkedIo.h"
+#include "volume/freeSpace.h"
+#include "volume/splitPixels.h"
+#include "volume/tgaSlice.h"
+#include "run/runState.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -48,7 +49,8 @@ int preparationFailed(const char *base) {
 // Creates output c and puts it on the register; false when its name exists in any form (a file,
 // readable or not, a directory, a dangling link). O_EXCL makes the test and the create one step, so
 // an existing file is never truncated. Signals are held so that no signal falls between the file
-// appearing and its entry on the register.
+// appearing and its entry on the register. Its identity is taken from the open file itself, before
+// anything can rename another file over its name.
 bool createOutput(int c) {
     holdSignals();
     const int fd = open(df3Name[c], O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -57,11 +59,22 @@ bool createOutput(int c) {
         releaseSignals();
         return false;
     }
+    struct stat created;
+    if (fstat(fd, &created) != 0) {
+        const int error = errno;
+        unlink(df3Name[c]); // made by us a moment ago; with no identity this is the best we know
+        close(fd);
+        errno = error;
+        errExit();
+    }
+    df3Dev[c] = created.st_dev;
+    df3Ino[c] = created.st_ino;
+    errno = 0;
     FILE *out = fdopen(fd, "wb");
     // Whole blocks go straight to the file: a stream buffer would only split each block in two.
     if (out == nullptr || std::setvbuf(out, nullptr, _IONBF, 0) != 0) {
         const int error = errno;
-        unlink(df3Name[c]); // not on the register yet, so nobody else would delete it
+        unlinkIfOurs(c); // not on the register yet, so nobody else would delete it
         if (out != nullptr) std::fclose(out);
         else close(fd);
         errno = error != 0 ? error : EINVAL; // setvbuf need not set one

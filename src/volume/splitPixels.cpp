@@ -2,7 +2,7 @@
 // vectorises it: a stride-3 de-interleave needs a byte shuffle (SSSE3 pshufb or better), which the
 // x86-64 baseline lacks, so there GCC builds extra copies for newer processors and the loader picks
 // the best one the machine has. Elsewhere, or with SLICEVOL_PORTABLE_SPLIT, there is one portable copy.
-#include "splitPixels.h"
+#include "volume/splitPixels.h"
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) &&                            \
     !defined(SLICEVOL_PORTABLE_SPLIT)

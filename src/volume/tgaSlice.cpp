@@ -9,9 +9,12 @@
 //       16     1  pixel depth (taken to be 24)
 //       17     1  image descriptor (origin bits not looked at: rows stay in stored order)
 //       18  w*h*3 pixels, 3 bytes each: blue, green, red
-#include "tgaSlice.h"
-#include "checkedIo.h"
-#include "../run/runState.h"
+#include "volume/tgaSlice.h"
+#include "volume/checkedIo.h"
+#include "run/runState.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,11 +29,21 @@ std::uint64_t readLittleEndian16(FILE *in) {
 
 bool sideOk(std::uint64_t side) { return side >= 1 && side <= maxSide; }
 
+// Opens a slice for reading without ever waiting: a FIFO with no writer would otherwise hang the
+// run at its open, with part-written volumes on disk, until someone killed it. Opened this way it
+// fails at once (it cannot be positioned, and it reads as empty). Regular files are unaffected.
+FILE *openForReading(const char *name) {
+    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd == -1) errExit();
+    FILE *in = fdopen(fd, "rb");
+    if (in == nullptr) errExit();
+    return in;
+}
+
 } // namespace
 
 bool readSize() {
-    FILE *in = std::fopen(todo[0], "rb");
-    if (in == nullptr) errExit();
+    FILE *in = openForReading(todo[0]);
     if (std::fseek(in, sizeOffset, SEEK_SET) != 0) errExit();
 
     const std::uint64_t w = readLittleEndian16(in);
@@ -50,8 +63,7 @@ bool readSize() {
 }
 
 FILE *openSlice(const char *name) {
-    FILE *in = std::fopen(name, "rb");
-    if (in == nullptr) errExit();
+    FILE *in = openForReading(name);
     if (std::fseek(in, pixelOffset, SEEK_SET) != 0) errExit();
     return in;
 }

@@ -1,14 +1,16 @@
 // The entry: one argument, the basename; the slice list; then the conversion, whose answer is the
 // exit status. Every message and status of the program is listed in README.md.
-#include "runState.h"
-#include "../slices/mkTodos.h"
-#include "../volume/mkDf3s.h"
+#include "run/runState.h"
+#include "run/standardStreams.h"
+#include "slices/mkTodos.h"
+#include "volume/mkDf3s.h"
 
 #include <cstdlib>
 
 int main(int argc, char **argv) {
     // With no program word at all (or an empty one) the messages still need a name.
     prog = (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') ? argv[0] : "slicevol";
+    guardStandardStreams();
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s basename\n", prog);
         return 1;

@@ -1,0 +1,7 @@
+// The process's standard descriptors and the progress stream.
+#pragma once
+
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that no file the run opens
+// can take a standard descriptor's number; then makes standard output line-buffered. Ends the run
+// with status 1 if it cannot.
+void guardStandardStreams();
