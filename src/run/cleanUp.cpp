@@ -10,6 +10,7 @@
 // to that very file.
 #include "run/runState.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -20,13 +21,6 @@ namespace {
 // The signals that end a long conversion in practice: Ctrl-C, kill, a closed terminal, Ctrl-\,
 // progress piped into a reader that quit, and the file-size and processor-time limits.
 constexpr int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU};
-
-sigset_t fatalSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : fatalSignals) sigaddset(&set, sig);
-    return set;
-}
 
 // Runs inside a signal: only lstat, unlink, signal and raise, which are async-signal-safe. No stdio,
 // no memory. The names and identities it reads were complete before their outputs went on the
@@ -41,6 +35,13 @@ void deleteUnfinished(int sig) {
 
 } // namespace
 
+sigset_t caughtSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : fatalSignals) sigaddset(&set, sig);
+    return set;
+}
+
 void unlinkIfOurs(int c) {
     struct stat now;
     if (lstat(df3Name[c], &now) == 0 && now.st_dev == df3Dev[c] && now.st_ino == df3Ino[c])
@@ -50,7 +51,7 @@ void unlinkIfOurs(int c) {
 void catchSignals() {
     struct sigaction act = {};
     act.sa_handler = deleteUnfinished;
-    act.sa_mask = fatalSet();
+    act.sa_mask = caughtSignals();
     for (int sig : fatalSignals) {
         struct sigaction old = {};
         if (sigaction(sig, nullptr, &old) != 0) errExit();
@@ -60,20 +61,27 @@ void catchSignals() {
     }
 }
 
+// Only the main thread changes the register, so only its own mask matters here.
 void holdSignals() {
-    sigset_t set = fatalSet();
-    if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) errExit();
+    sigset_t set = caughtSignals();
+    if (const int error = pthread_sigmask(SIG_BLOCK, &set, nullptr); error != 0) {
+        errno = error;
+        errExit();
+    }
 }
 
 void releaseSignals() {
-    sigset_t set = fatalSet();
-    if (sigprocmask(SIG_UNBLOCK, &set, nullptr) != 0) errExit();
+    sigset_t set = caughtSignals();
+    if (const int error = pthread_sigmask(SIG_UNBLOCK, &set, nullptr); error != 0) {
+        errno = error;
+        errExit();
+    }
 }
 
 void cleanUp() {
     // While the register is taken apart, a signal must not read it half-done.
-    sigset_t set = fatalSet(), before;
-    sigprocmask(SIG_BLOCK, &set, &before);
+    sigset_t set = caughtSignals(), before;
+    pthread_sigmask(SIG_BLOCK, &set, &before);
     for (int c = 0; c < 3; c++) {
         if (df3File[c] == nullptr) continue;
         // An output whose final close failed has no stream left to close.
@@ -82,7 +90,7 @@ void cleanUp() {
         df3File[c] = nullptr;
     }
     // The register is empty: a signal has nothing left to delete and may end the process now.
-    sigprocmask(SIG_SETMASK, &before, nullptr);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 
     for (char *name : df3Name) std::free(name);
     for (std::uint64_t i = 0; i < ntodo; i++) std::free(todo[i]);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <csignal>
 #include <cstdio>
 #include <sys/types.h>
 
@@ -32,6 +33,9 @@ void cleanUp();
 
 // Deletes output c if its name still leads to the file this run created. Async-signal-safe.
 void unlinkIfOurs(int c);
+
+// The signals whose handler deletes the unfinished outputs.
+sigset_t caughtSignals();
 
 // Makes the fatal signals delete the unfinished outputs before they end the process.
 void catchSignals();

@@ -12,7 +12,7 @@
 #include "volume/mkDf3s.h"
 #include "volume/checkedIo.h"
 #include "volume/freeSpace.h"
-#include "volume/splitPixels.h"
+#include "volume/copyPixels.h"
 #include "volume/tgaSlice.h"
 #include "run/runState.h"
 
@@ -27,14 +27,6 @@ namespace {
 
 constexpr char channelLetter[3] = {'r', 'g', 'b'};
 constexpr std::size_t headerSize = 6;
-
-// Pixels moved per block: 384 KiB in, three 128 KiB channel buffers out, so a block stays in the
-// processor's L2 cache between the read, the split and the writes. Measured with bench/run.py on
-// 64 slices of 2048 x 2048: 2^16 to 2^18 pixels run alike; 2^20 pixels (1 MiB writes) made the
-// kernel's share of the run swing from 0.25 s to 1.4 s between identical runs.
-constexpr std::size_t blockPixels = std::size_t{1} << 17;
-alignas(64) unsigned char pixelBlock[blockPixels * 3];
-alignas(64) unsigned char channelBlock[3][blockPixels];
 
 void putBigEndian16(unsigned char *to, std::uint64_t value) {
     to[0] = static_cast<unsigned char>(value >> 8);
@@ -85,17 +77,6 @@ bool createOutput(int c) {
     return true;
 }
 
-// Copies the first width x height pixels of one slice into the three volumes, block by block.
-void addSlice(FILE *in) {
-    for (std::uint64_t left = width * height; left > 0;) {
-        const std::size_t n = left < blockPixels ? left : blockPixels;
-        readExactly(pixelBlock, 3, n, in);
-        splitPixels(pixelBlock, n, channelBlock[0], channelBlock[1], channelBlock[2]);
-        for (int c = 0; c < 3; c++) writeExactly(channelBlock[c], 1, n, df3File[c]);
-        left -= n;
-    }
-}
-
 // Closes the three volumes. A volume whose close succeeded is finished and leaves the register; one
 // whose close failed stays on it, marked so it is not closed again, and is deleted at exit. The
 // other volumes are still closed; the first failure's error then ends the run.
@@ -139,12 +120,7 @@ int mkDf3s(const char *base) {
         writeExactly(header, 1, headerSize, df3File[c]);
     }
 
-    for (std::uint64_t i = 0; i < ntodo; i++) {
-        FILE *in = openSlice(todo[i]);
-        std::printf("adding file '%s'\n", todo[i]);
-        addSlice(in);
-        std::fclose(in);
-    }
+    copyPixels();
     finishOutputs();
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "volume/checkedIo.h"
 #include "run/runState.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,11 +33,16 @@ bool sideOk(std::uint64_t side) { return side >= 1 && side <= maxSide; }
 // Opens a slice for reading without ever waiting: a FIFO with no writer would otherwise hang the
 // run at its open, with part-written volumes on disk, until someone killed it. Opened this way it
 // fails at once (it cannot be positioned, and it reads as empty). Regular files are unaffected.
+// Null, with errno set, on failure.
 FILE *openForReading(const char *name) {
     const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd == -1) errExit();
+    if (fd == -1) return nullptr;
     FILE *in = fdopen(fd, "rb");
-    if (in == nullptr) errExit();
+    if (in == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
     return in;
 }
 
@@ -44,6 +50,7 @@ FILE *openForReading(const char *name) {
 
 bool readSize() {
     FILE *in = openForReading(todo[0]);
+    if (in == nullptr) errExit();
     if (std::fseek(in, sizeOffset, SEEK_SET) != 0) errExit();
 
     const std::uint64_t w = readLittleEndian16(in);
@@ -64,6 +71,12 @@ bool readSize() {
 
 FILE *openSlice(const char *name) {
     FILE *in = openForReading(name);
-    if (std::fseek(in, pixelOffset, SEEK_SET) != 0) errExit();
+    if (in == nullptr) return nullptr;
+    if (std::fseek(in, pixelOffset, SEEK_SET) != 0) {
+        const int error = errno;
+        std::fclose(in);
+        errno = error;
+        return nullptr;
+    }
     return in;
 }

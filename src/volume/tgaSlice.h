@@ -10,5 +10,6 @@ constexpr std::uint64_t maxSide = 4096;
 // Reads width and height from the first slice; false when either is outside 1 to maxSide.
 bool readSize();
 
-// Opens a slice for reading, positioned at its first pixel.
+// Opens a slice for reading, positioned at its first pixel. Null, with errno set, on failure: the
+// conversion decides when to end the run, since a helper thread may still be at work.
 FILE *openSlice(const char *name);
