@@ -46,6 +46,18 @@ TEST(Conversion, SizesAndBlockBoundaries) {
     }
 }
 
+// Stacks of at least 128 blocks, where the main thread and a helper take alternate blocks of each
+// slice: an even and an odd number of blocks a slice, and slices that end inside a block.
+TEST(Conversion, TwoWorkersKeepEveryByteInPlace) {
+    const SizeCase cases[] = {{1024, 256, 64}, {1536, 256, 43}, {1023, 1025, 16}};
+    for (const SizeCase &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << "x" << c.count);
+        ScratchDir dir;
+        const Stack stack = makeStack(dir.path, "v", c.width, c.height, c.count, c.count);
+        expectConverted(dir.path, "v", c.width, c.height, stack, runSlicevol(dir.path, {"v"}));
+    }
+}
+
 TEST(Conversion, HeaderBytesWrittenOutByHand) {
     ScratchDir dir;
     makeStack(dir.path, "v", 300, 7, 2);

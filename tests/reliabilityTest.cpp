@@ -8,36 +8,74 @@
 
 namespace {
 
-// 4 slices of 512 x 512: each volume is 1 MiB, so a 256 KiB file-size limit stops the first write.
 constexpr unsigned side = 512;
 
-TEST(CleanUp, FileSizeLimit) {
-    for (const bool ignored : {true, false}) {
-        SCOPED_TRACE(ignored ? "SIGXFSZ ignored" : "SIGXFSZ at its default");
-        ScratchDir dir;
-        makeStack(dir.path, "s", side, side, 4);
-        const Snapshot before = snapshot(dir.path);
-        RunOptions options;
-        options.fileSizeLimit = 256 * 1024;
-        if (ignored) options.ignoredSignals = {SIGXFSZ};
-        const RunResult run = runSlicevol(dir.path, {"s"}, options);
-        if (ignored) {
-            EXPECT_EQ(run.status, 1);
-            EXPECT_EQ(run.err, errorLine(EFBIG));
-        } else {
-            EXPECT_EQ(run.signal, SIGXFSZ);
+// 64 slices of 1024 x 256, two blocks each: enough blocks for the helper to start. Made once; each
+// case gets hard links to it (slicevol never writes a slice).
+const Stack &linkHelperStack(const fs::path &into) {
+    static ScratchDir base;
+    static const Stack stack = makeStack(base.path, "s", 1024, 256, 64);
+    for (const std::string &name : stack.names) fs::create_hard_link(base.path / name, into / name);
+    return stack;
+}
+
+struct MidRunCase {
+    const char *what;
+    std::size_t shortAt;     // s001.tga ends after this many pixels (0: it is whole)
+    long long fileSizeLimit; // bytes, or -1
+    int error;               // the error that decides the message
+    std::size_t progress;    // progress lines printed
+};
+
+// Failures in a block of the main thread (even blocks) and of the helper (odd blocks), on slices of
+// two blocks: each ends the run like a single thread would. Where two blocks fail, the earlier one
+// in the stack decides, even when the later one fails first. A file-size limit is met twice: with
+// SIGXFSZ ignored (the write fails) and at its default (the signal ends the run).
+TEST(CleanUp, FailuresMidRun) {
+    constexpr std::size_t block = 1 << 17, volume0 = 6 + 2 * block; // header and first slice
+    const MidRunCase cases[] = {
+        {"short in the main thread's block", 100, -1, ENODATA, 2},
+        {"short in the helper's block", block + 100, -1, ENODATA, 2},
+        {"file-size limit in the main thread's block", 0, volume0 + 1000, EFBIG, 2},
+        {"file-size limit in the helper's block", 0, volume0 + block + 1000, EFBIG, 2},
+        {"short helper block read before an earlier write fails", block + 100, volume0 + 1000,
+         EFBIG, 2},
+        {"file-size limit in the first block", 0, 1000, EFBIG, 1},
+    };
+    for (const MidRunCase &c : cases) {
+        for (const bool ignored : {true, false}) {
+            if (!ignored && c.error != EFBIG) continue;
+            SCOPED_TRACE(::testing::Message() << c.what << (ignored ? "" : ", SIGXFSZ at its default"));
+            ScratchDir dir;
+            const Stack &stack = linkHelperStack(dir.path);
+            if (c.shortAt > 0) {
+                fs::remove(dir.path / "s001.tga");
+                writeFile(dir.path / "s001.tga", tga(1024, 256, stack.pixels[1].substr(0, 3 * c.shortAt)));
+            }
+            const Snapshot before = snapshot(dir.path);
+            RunOptions options;
+            options.fileSizeLimit = c.fileSizeLimit;
+            if (ignored) options.ignoredSignals = {SIGXFSZ};
+            const RunResult run = runSlicevol(dir.path, {"s"}, options);
+            if (ignored) {
+                EXPECT_EQ(run.status, 1);
+                EXPECT_EQ(run.err, errorLine(c.error));
+                EXPECT_EQ(run.out, progressLines({stack.names.begin(), stack.names.begin() + c.progress}));
+            } else {
+                EXPECT_EQ(run.signal, SIGXFSZ);
+            }
+            expectUnchanged(before, dir.path);
         }
-        expectUnchanged(before, dir.path);
     }
 }
 
-// The run stops itself as it opens its second slice, after its first progress line and with all
-// three volumes part-written; the test checks that and sends the signal.
+// The run stops itself as it opens its second slice, after its first progress line, with all
+// three volumes part-written and the helper started; the test checks that and sends the signal.
 TEST(CleanUp, SignalsDuringTheConversion) {
     for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU}) {
         SCOPED_TRACE(strsignal(sig));
         ScratchDir dir;
-        makeStack(dir.path, "s", side, side, 4);
+        linkHelperStack(dir.path);
         const Snapshot before = snapshot(dir.path);
         RunOptions options;
         options.preloadShim = true;
@@ -46,6 +84,8 @@ TEST(CleanUp, SignalsDuringTheConversion) {
         options.whenStopped = [&](pid_t pid) {
             for (const std::string &output : outputNames("s"))
                 EXPECT_TRUE(fs::exists(dir.path / output)) << output << " missing when stopped";
+            const fs::path threads = "/proc/" + std::to_string(pid) + "/task";
+            EXPECT_EQ(std::distance(fs::directory_iterator(threads), fs::directory_iterator()), 2);
             sent = kill(pid, sig) == 0;
         };
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
