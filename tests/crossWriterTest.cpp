@@ -23,8 +23,11 @@ std::string rowsReversed(unsigned width, unsigned height, const std::string &pix
 // Three slices of an odd width (no row padding may creep in) made by one tool from known pixels.
 // slicevol keeps the stored row order, so the volume's rows are the picture's rows in the order
 // the tool stores them.
-void checkWriter(const char *tool, const std::string &command, bool bottomRowFirst) {
-    if (std::string(tool).empty()) GTEST_SKIP() << "the tool is not installed";
+void checkWriter(const char *tool, const char *package, const std::string &command,
+                 bool bottomRowFirst) {
+    if (std::string(tool).empty())
+        GTEST_SKIP() << "skipped: " << package << " is not installed (Debian: apt-get install "
+                     << package << ")";
     const unsigned w = 7, h = 3;
     ScratchDir dir;
     Stack stack;
@@ -45,14 +48,14 @@ void checkWriter(const char *tool, const std::string &command, bool bottomRowFir
 
 // ImageMagick 6.9.11 stores the top row first although its origin bit says bottom row first.
 TEST(CrossWriters, ImageMagickSlices) {
-    checkWriter(IMAGEMAGICK_CONVERT,
+    checkWriter(IMAGEMAGICK_CONVERT, "imagemagick",
                 std::string(IMAGEMAGICK_CONVERT) + " in.ppm -type TrueColor -compress None ", false);
 }
 
 // Read from standard input, ppmtotga writes no image ID; from a named file it would write the
 // file's name as one, and the pixels would then start one byte later than byte 18.
 TEST(CrossWriters, NetpbmSlices) {
-    checkWriter(PPMTOTGA, std::string(PPMTOTGA) + " -rgb -norle < in.ppm 2>/dev/null > ", true);
+    checkWriter(PPMTOTGA, "netpbm", std::string(PPMTOTGA) + " -rgb -norle < in.ppm 2>/dev/null > ", true);
 }
 
 } // namespace

@@ -41,6 +41,7 @@ struct FileSystemCase {
 
 // 100 slices of 256 x 256 on file systems that report chosen figures (through the fault shim).
 TEST(FreeSpace, RefusesBeforeCreatingAnything) {
+    SKIP_WITHOUT_FAULT_SHIM();
     const FileSystemCase cases[] = {
         {"4096,4096,4806", false}, {"4096,4096,4807", true}, {"4096,4096,0", false},
         {"0,4096,4806", false},    {"0,4096,4807", true},    {"0,0,99999999", false},
@@ -67,6 +68,7 @@ TEST(FreeSpace, RefusesBeforeCreatingAnything) {
 }
 
 TEST(FreeSpace, FileSystemThatCannotBeAsked) {
+    SKIP_WITHOUT_FAULT_SHIM();
     ScratchDir dir;
     makeStack(dir.path, "s", 4, 4, 2);
     const Snapshot before = snapshot(dir.path);

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,6 +128,11 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         }
         const rlimit noCore = {0, 0}; // a signal that dumps core must not leave a file behind
         if (setrlimit(RLIMIT_CORE, &noCore) != 0) childFailed("setrlimit");
+        if (options.unprivileged && geteuid() == 0) {
+            const gid_t nobody = 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+                childFailed("drop privileges");
+        }
         execve(SLICEVOL_BIN, argvPointers.data(), envPointers.data());
         childFailed("execve");
     }

@@ -22,6 +22,10 @@ struct ScratchDir {
     fs::path path;
 };
 
+// Skips a test that needs the fault shim where it is not built (it wraps glibc's calls).
+#define SKIP_WITHOUT_FAULT_SHIM()                                                                  \
+    if (std::string(FAULT_SHIM).empty()) GTEST_SKIP() << "skipped: the fault shim is built with glibc only"
+
 struct RunOptions {
     std::vector<std::string> env;            // NAME=value pairs added to the environment
     bool preloadShim = false;                 // preload the fault shim (see faultShim.c)
@@ -30,6 +34,8 @@ struct RunOptions {
     bool stdoutToClosedPipe = false;          // standard output is a pipe nobody reads
     bool removeDirFirst = false;              // the working directory is deleted before the start
     std::vector<int> closedDescriptors;       // of 0, 1 and 2: closed when slicevol starts
+    bool unprivileged = false;                // run as nobody when the tests run as root, so
+                                              // that file permissions really apply
     std::optional<std::vector<std::string>> argv; // the whole argument vector, program word included
     std::function<void(pid_t)> whenStopped;   // called when the run stops itself (then continued)
 };

@@ -62,7 +62,7 @@ std::string render(const fs::path &dir, int view) {
 }
 
 TEST(PovRay, RendersTheDensityWhereTheSlicesPutIt) {
-    if (std::string(POVRAY).empty()) GTEST_SKIP() << "POV-Ray (povray) is not installed";
+    if (std::string(POVRAY).empty()) GTEST_SKIP() << "skipped: POV-Ray is not installed (Debian: apt-get install povray)";
     ScratchDir dir;
     // Slice z, stored row y, column x; each channel 255 where its corner is dense, else 0.
     for (unsigned z = 0; z < sz; z++) {

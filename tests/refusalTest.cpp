@@ -80,7 +80,11 @@ TEST(Refusals, ExistingOutputNames) {
         makeStack(dir.path, "s", 8, 8, 2);
         c.make(dir.path / c.name);
         const Snapshot before = snapshot(dir.path);
-        const RunResult run = runSlicevol(dir.path, {"s"});
+        // As root every file is readable: run as nobody, in a folder nobody may write to.
+        fs::permissions(dir.path, fs::perms::all);
+        RunOptions options;
+        options.unprivileged = true;
+        const RunResult run = runSlicevol(dir.path, {"s"}, options);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, refused);

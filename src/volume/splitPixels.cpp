@@ -1,11 +1,11 @@
 // The only loop that touches every pixel. It is kept free of calls and aliasing so the compiler
 // vectorises it: a stride-3 de-interleave needs a byte shuffle (SSSE3 pshufb or better), which the
-// x86-64 baseline lacks, so there GCC builds extra copies for newer processors and the loader picks
-// the best one the machine has. Elsewhere, or with SLICEVOL_PORTABLE_SPLIT, there is one portable copy.
+// x86-64 baseline lacks, so where the build found the loader's indirect functions to work
+// (SLICEVOL_SPLIT_CLONES) the compiler builds extra copies for newer processors and the loader
+// picks the best one the machine has. Elsewhere there is one portable copy.
 #include "volume/splitPixels.h"
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) &&                            \
-    !defined(SLICEVOL_PORTABLE_SPLIT)
+#if defined(SLICEVOL_SPLIT_CLONES) && defined(__x86_64__)
 #define SPLIT_VARIANTS __attribute__((target_clones("avx2", "ssse3", "default")))
 #else
 #define SPLIT_VARIANTS
