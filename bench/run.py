@@ -5,8 +5,9 @@
                          [--work DIR] [--also NAME=PATH ...]
 
 Every command runs in the stack's folder, once as a warm-up and then --runs times, the commands
-taking turns so that they all see the same machine; outputs are deleted before each run, and each
-round starts only when the machine is idle. Each peer's volumes are checked byte-identical to
+taking turns so that they all see the same machine, each round starting with the next command;
+outputs are deleted and written back before each run, and each run starts only when the machine
+is idle. Each peer's volumes are checked byte-identical to
 slicevol's before it is timed. The stacks in --cold run again with their slices evicted from the
 page cache before every run (sync, then posix_fadvise DONTNEED, checked with fincore). The table
 gives the median wall time, the median and the worst of the per-round ratios to the yardstick
@@ -87,6 +88,9 @@ def run_once(command, cwd, env=None, cold=False):
     os.sync()
     if cold:
         evict(cwd)
+    # Freeing gigabytes leaves the kernel busy for a while (on a virtual machine, handing the pages
+    # back to the host): whichever command ran next paid for it.
+    wait_until_idle()
     # GNU time reports the peak RSS of the command alone (a fork of this script would report its own).
     rss_file = os.path.join(cwd, ".rss")
     start = time.perf_counter()
@@ -121,12 +125,15 @@ def main():
     parser.add_argument("--build", default="build")
     parser.add_argument("--work", default="/tmp/slicevol-bench")
     parser.add_argument("--no-magick", action="store_true", help="leave ImageMagick out")
+    parser.add_argument("--no-baseline", action="store_true", help="leave the per-voxel baseline out")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     tools = {name: os.path.join(build, name) for name in ("slicevol", "makeStack", "perVoxelBaseline")}
-    for path in tools.values():
+    for name, path in tools.items():
+        if name == "perVoxelBaseline" and args.no_baseline:
+            continue
         if not os.access(path, os.X_OK):
-            sys.exit(f"{path} is missing: build first (make all)")
+            sys.exit(f"{path} is missing: build first (make bench builds them)")
     use_magick = not args.no_magick and shutil.which("stream") is not None
     others = dict(entry.split("=", 1) for entry in args.also)
     runs = [(stack, False) for stack in args.stacks.split(",") if stack]
@@ -149,7 +156,7 @@ def main():
         }
         for name, path in others.items():
             commands[name] = [os.path.abspath(path), "s"]
-        if not cold:
+        if not cold and not args.no_baseline:
             commands["per-voxel baseline"] = [tools["perVoxelBaseline"], "s"]
         magick_env = None
         if use_magick and stack != "large" and not cold:
@@ -170,9 +177,11 @@ def main():
         rss = {name: 0 for name in commands}
         # Slow commands get fewer rounds on big stacks, so the whole run stays within minutes.
         slow = ("per-voxel baseline", "ImageMagick stream")
+        names = list(commands)
         for round_ in range(args.runs + 1):
-            wait_until_idle()
-            for name, command in commands.items():
+            # Each round starts with another command, so that no command always follows the same one.
+            for name in names[round_ % len(names):] + names[:round_ % len(names)]:
+                command = commands[name]
                 if name in slow and stack != "small" and round_ > 2:
                     continue
                 elapsed, peak = run_once(command, cwd, magick_env, cold)

@@ -19,9 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <pthread.h>
 
 namespace {
 
@@ -55,40 +53,33 @@ FILE *slice;            // the slice being read; only the main thread opens and 
 // the channel order r, g, b. A single thread runs the steps in exactly this order.
 std::uint64_t place(std::uint64_t block, int step) { return block * 4 + step; }
 constexpr std::uint64_t noFailure = UINT64_MAX;
-std::atomic<std::uint64_t> failedAt{noFailure};
-int failure; // the error number of the step at failedAt
-std::mutex failureLock;
+std::atomic<std::uint64_t> failedAt{noFailure}; // the earliest failed step so far
 
-// Records the failure of the step at `at`, with the current errno, and wakes every waiting worker.
-void fail(std::uint64_t at) {
-    const int error = errno;
-    {
-        std::lock_guard lock(failureLock);
-        if (at < failedAt) {
-            failure = error;
-            failedAt = at;
-        }
+// Each worker's own earliest failure, if any; only that worker writes it.
+struct Failure {
+    std::uint64_t at = noFailure;
+    int error = 0;
+};
+Failure failures[2];
+
+// Records worker w's failure of the step at `at`, with the current errno, and wakes every worker.
+void fail(unsigned w, std::uint64_t at) {
+    if (at < failures[w].at) failures[w] = {at, errno};
+    for (std::uint64_t seen = failedAt; at < seen && !failedAt.compare_exchange_weak(seen, at);) {
     }
-    for (Turn *turn : {&readTurn, &writeTurn[0], &writeTurn[1], &writeTurn[2]}) {
-        turn->fetch_add(turnFailure);
-        wakeAll(*turn);
-    }
+    for (Turn *turn : {&readTurn, &writeTurn[0], &writeTurn[1], &writeTurn[2]})
+        advance(*turn, turnFailure);
 }
 
 // Waits until turn has reached block. False when a failure before `at` means that the step at
 // `at` would never have run in a single thread, so it must not run now.
 bool await(Turn &turn, std::uint64_t block, std::uint64_t at) {
     for (;;) {
-        const std::uint32_t seen = turn;
+        const std::uint32_t seen = turn.at;
         if (failedAt < at) return false;
         if ((seen & turnBlocks) >= block) return true;
         sleepWhile(turn, seen);
     }
-}
-
-void pass(Turn &turn) {
-    turn.fetch_add(1);
-    wakeAll(turn);
 }
 
 // Opens slice s for its first block, in that block's read turn: every read of the slice before is
@@ -96,7 +87,7 @@ void pass(Turn &turn) {
 bool startSlice(std::uint64_t s, std::uint64_t block) {
     if (slice != nullptr) std::fclose(slice);
     slice = openSlice(todo[s]);
-    if (slice == nullptr) fail(place(block, 0));
+    if (slice == nullptr) fail(0, place(block, 0));
     return slice != nullptr;
 }
 
@@ -122,42 +113,42 @@ void work(unsigned w) {
             if (!await(readTurn, block, place(block, 0))) return;
             if (b == 0 && !startSlice(s, block)) return;
             const bool read = readAll(own.pixels, 3, n, slice);
-            if (read) pass(readTurn);
-            else fail(place(block, 0));
+            if (read) advance(readTurn, 1);
+            else fail(w, place(block, 0));
             if ((b == 0 && !announce(s, block)) || !read) return;
 
             splitPixels(own.pixels, n, own.channels[0], own.channels[1], own.channels[2]);
             for (int c = 0; c < 3; c++) {
                 if (!await(writeTurn[c], block, place(block, 1 + c))) return;
-                if (!writeAll(own.channels[c], 1, n, df3File[c])) return fail(place(block, 1 + c));
-                pass(writeTurn[c]);
+                if (!writeAll(own.channels[c], 1, n, df3File[c])) return fail(w, place(block, 1 + c));
+                advance(writeTurn[c], 1);
             }
         }
     }
+}
+
+void *helperMain(void *) {
+    work(1);
+    return nullptr;
 }
 
 // Starts the helper with every caught signal blocked, so that their handler runs on the main
 // thread only. SIGXFSZ stays open: the kernel sends it to the thread whose write passed the limit,
 // and the handler is right there too, since the register does not change while the helper lives.
 // A helper that cannot be started leaves the whole stack to the main thread.
-std::thread startHelper() {
+bool startHelper(pthread_t *helper) {
     sigset_t helperMask = caughtSignals(), before;
     sigdelset(&helperMask, SIGXFSZ);
     if (const int error = pthread_sigmask(SIG_BLOCK, &helperMask, &before); error != 0) {
         errno = error;
         errExit();
     }
-    std::thread helper;
-    try {
-        helper = std::thread(work, 1);
-    } catch (const std::system_error &) {
-        workers = 1;
-    }
+    const bool started = pthread_create(helper, nullptr, helperMain, nullptr) == 0;
     if (const int error = pthread_sigmask(SIG_SETMASK, &before, nullptr); error != 0) {
         errno = error;
-        fail(place(0, 0));
+        fail(0, place(0, 0)); // ends the run once the helper has stopped
     }
-    return helper;
+    return started;
 }
 
 } // namespace
@@ -165,12 +156,19 @@ std::thread startHelper() {
 void copyPixels() {
     perSlice = (width * height + blockPixels - 1) / blockPixels;
     workers = perSlice >= 2 && perSlice * ntodo >= minBlocksForHelper ? 2 : 1;
-    std::thread helper;
-    if (workers == 2) helper = startHelper();
+    pthread_t helper;
+    const bool helped = workers == 2 && startHelper(&helper);
+    if (!helped) workers = 1;
     work(0);
-    if (helper.joinable()) helper.join();
-    if (failedAt != noFailure) {
-        errno = failure;
+    if (helped) {
+        if (const int error = pthread_join(helper, nullptr); error != 0) {
+            errno = error;
+            errExit();
+        }
+    }
+    const Failure &first = failures[0].at < failures[1].at ? failures[0] : failures[1];
+    if (first.at != noFailure) {
+        errno = first.error;
         errExit();
     }
     std::fclose(slice);

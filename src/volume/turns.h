@@ -6,15 +6,18 @@
 #include <atomic>
 #include <cstdint>
 
-// The low 24 bits count blocks; the bits above count failures. Every failure changes every turn,
-// so that each sleeping worker wakes and looks at it.
-using Turn = std::atomic<std::uint32_t>;
+// The low 24 bits of `at` count blocks; the bits above count failures. Every failure changes every
+// turn, so that each sleeping worker wakes and looks at it.
+struct Turn {
+    std::atomic<std::uint32_t> at{0};
+    std::atomic<std::uint32_t> sleepers{0}; // workers asleep on `at`, so a pass without one is free
+};
 constexpr std::uint32_t turnFailure = std::uint32_t{1} << 24;
 constexpr std::uint32_t turnBlocks = turnFailure - 1;
-static_assert(Turn::is_always_lock_free);
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
-// Sleeps until turn differs from seen (or a spurious wake-up).
+// Sleeps until turn.at differs from seen (or a spurious wake-up).
 void sleepWhile(Turn &turn, std::uint32_t seen);
 
-// Wakes every thread sleeping on turn.
-void wakeAll(Turn &turn);
+// Adds step to turn.at and wakes every worker asleep on it.
+void advance(Turn &turn, std::uint32_t step);
