@@ -32,8 +32,8 @@ constexpr std::uint64_t maxBlocksPerSlice = (maxSide * maxSide + blockPixels - 1
 static_assert(maxSlices * maxBlocksPerSlice < turnFailure, "every block number fits a turn");
 
 // Starting the helper and faulting in its buffers costs about 3.5 ms on the benchmark machine, what
-// 100 to 130 blocks gain from it (paired runs of 1 and 2 workers: 64 blocks 1.11 x slower, 128
-// blocks even, 256 blocks 0.93 x). A slice of one block would leave it nothing to do at all.
+// some 128 blocks gain from it (paired runs of 2 workers against 1: 8 blocks 1.28 x as long, 64
+// blocks 1.17 x, 128 blocks even). A slice of one block would leave it nothing to do at all.
 constexpr std::uint64_t minBlocksForHelper = 128;
 
 struct Buffers {
@@ -45,7 +45,7 @@ Buffers buffers[2]; // one set per worker
 Turn readTurn;     // the block whose read may start
 Turn writeTurn[3]; // per channel, the block whose write may start
 
-unsigned workers;       // 1, or 2 when each slice has at least two blocks
+unsigned workers;       // 2 on stacks of minBlocksForHelper and slices of two blocks or more
 std::uint64_t perSlice; // blocks per slice
 FILE *slice;            // the slice being read; only the main thread opens and closes it
 
