@@ -27,17 +27,17 @@ demo: configure
 	cd $(BUILD)/demo && ls -l cloud_r.df3 cloud_g.df3 cloud_b.df3 && od -A d -t x1 -N 6 cloud_r.df3
 
 test: all
-	cd $(BUILD) && { $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
+	@cd $(BUILD) && { $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
 
 test-sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICEVOL_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	cd $(SANITIZE_BUILD) && { $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
+	@cd $(SANITIZE_BUILD) && { $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
 
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICEVOL_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
-	cd $(TSAN_BUILD) && { TSAN_OPTIONS=halt_on_error=1 $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
+	@cd $(TSAN_BUILD) && { TSAN_OPTIONS=halt_on_error=1 $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target slicevol makeStack perVoxelBaseline
