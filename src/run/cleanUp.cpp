@@ -22,6 +22,21 @@ namespace {
 // progress piped into a reader that quit, and the file-size and processor-time limits.
 constexpr int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU};
 
+sigset_t caughtSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : fatalSignals) sigaddset(&set, sig);
+    return set;
+}
+
+// pthread_sigmask answers an error number instead of setting errno.
+void maskSignals(int how, const sigset_t &set, sigset_t *before) {
+    if (const int error = pthread_sigmask(how, &set, before); error != 0) {
+        errno = error;
+        errExit();
+    }
+}
+
 // Runs inside a signal: only lstat, unlink, signal and raise, which are async-signal-safe. No stdio,
 // no memory. The names and identities it reads were complete before their outputs went on the
 // register.
@@ -34,13 +49,6 @@ void deleteUnfinished(int sig) {
 }
 
 } // namespace
-
-sigset_t caughtSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : fatalSignals) sigaddset(&set, sig);
-    return set;
-}
 
 void unlinkIfOurs(int c) {
     struct stat now;
@@ -62,21 +70,13 @@ void catchSignals() {
 }
 
 // Only the main thread changes the register, so only its own mask matters here.
-void holdSignals() {
+void holdSignals(int except, sigset_t *before) {
     sigset_t set = caughtSignals();
-    if (const int error = pthread_sigmask(SIG_BLOCK, &set, nullptr); error != 0) {
-        errno = error;
-        errExit();
-    }
+    if (except != 0) sigdelset(&set, except);
+    maskSignals(SIG_BLOCK, set, before);
 }
 
-void releaseSignals() {
-    sigset_t set = caughtSignals();
-    if (const int error = pthread_sigmask(SIG_UNBLOCK, &set, nullptr); error != 0) {
-        errno = error;
-        errExit();
-    }
-}
+void releaseSignals() { maskSignals(SIG_UNBLOCK, caughtSignals(), nullptr); }
 
 void cleanUp() {
     // While the register is taken apart, a signal must not read it half-done.

@@ -34,12 +34,10 @@ void cleanUp();
 // Deletes output c if its name still leads to the file this run created. Async-signal-safe.
 void unlinkIfOurs(int c);
 
-// The signals whose handler deletes the unfinished outputs.
-sigset_t caughtSignals();
-
 // Makes the fatal signals delete the unfinished outputs before they end the process.
 void catchSignals();
 
-// Holds off the fatal signals while the register changes, so the handler never sees it half-done.
-void holdSignals();
+// Holds off the fatal signals while the register changes, so the handler never sees it half-done;
+// all but `except`, if given, and with the mask as it was put in `before`, if given.
+void holdSignals(int except = 0, sigset_t *before = nullptr);
 void releaseSignals();

@@ -137,12 +137,8 @@ void *helperMain(void *) {
 // and the handler is right there too, since the register does not change while the helper lives.
 // A helper that cannot be started leaves the whole stack to the main thread.
 bool startHelper(pthread_t *helper) {
-    sigset_t helperMask = caughtSignals(), before;
-    sigdelset(&helperMask, SIGXFSZ);
-    if (const int error = pthread_sigmask(SIG_BLOCK, &helperMask, &before); error != 0) {
-        errno = error;
-        errExit();
-    }
+    sigset_t before;
+    holdSignals(SIGXFSZ, &before); // the helper starts with this mask
     const bool started = pthread_create(helper, nullptr, helperMain, nullptr) == 0;
     if (const int error = pthread_sigmask(SIG_SETMASK, &before, nullptr); error != 0) {
         errno = error;
@@ -157,10 +153,9 @@ void copyPixels() {
     perSlice = (width * height + blockPixels - 1) / blockPixels;
     workers = perSlice >= 2 && perSlice * ntodo >= minBlocksForHelper ? 2 : 1;
     pthread_t helper;
-    const bool helped = workers == 2 && startHelper(&helper);
-    if (!helped) workers = 1;
+    if (workers == 2 && !startHelper(&helper)) workers = 1;
     work(0);
-    if (helped) {
+    if (workers == 2) {
         if (const int error = pthread_join(helper, nullptr); error != 0) {
             errno = error;
             errExit();

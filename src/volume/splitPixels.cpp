@@ -2,12 +2,10 @@
 // vectorises it: a stride-3 de-interleave needs a byte shuffle (SSSE3 pshufb or better), which the
 // x86-64 baseline lacks, so where the build found the loader's indirect functions to work
 // (SLICEVOL_SPLIT_CLONES) the compiler builds extra copies for newer processors and the loader
-// picks the best one the machine has. Elsewhere there is one portable copy. So with clang too: it
-// gives a multi-versioned function another symbol unless every declaration, the header's included,
-// carries the same attribute, and callers in other files then fail to link.
+// picks the best one the machine has. Elsewhere (see CMakeLists.txt) there is one portable copy.
 #include "volume/splitPixels.h"
 
-#if defined(SLICEVOL_SPLIT_CLONES) && defined(__x86_64__) && !defined(__clang__)
+#ifdef SLICEVOL_SPLIT_CLONES
 #define SPLIT_VARIANTS __attribute__((target_clones("avx2", "ssse3", "default")))
 #else
 #define SPLIT_VARIANTS
