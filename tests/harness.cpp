@@ -57,11 +57,25 @@ Snapshot snapshot(const fs::path &dir) {
 
 namespace {
 
+// Runs as nobody need a copy of a build file that nobody can reach: the build tree may lie under a
+// folder only its owner may enter (a mode-0700 home). One copy each, for the whole test program.
+std::string reachableBy(const RunOptions &options, const std::string &file) {
+    if (!options.unprivileged || geteuid() != 0) return file;
+    static ScratchDir shared;
+    static std::map<std::string, std::string> copies;
+    if (copies.empty()) fs::permissions(shared.path, fs::perms::owner_all | fs::perms::group_read |
+                                                         fs::perms::group_exec | fs::perms::others_read |
+                                                         fs::perms::others_exec);
+    auto [copy, made] = copies.try_emplace(file, (shared.path / std::to_string(copies.size())).string());
+    if (made) fs::copy_file(file, copy->second);
+    return copy->second;
+}
+
 // The environment for the run: ours, with the given NAME=value pairs replacing any of the same name.
 std::vector<std::string> runEnvironment(const RunOptions &options) {
     std::vector<std::string> added = options.env;
     if (options.preloadShim) {
-        added.push_back(std::string("LD_PRELOAD=") + FAULT_SHIM);
+        added.push_back("LD_PRELOAD=" + reachableBy(options, FAULT_SHIM));
         // A sanitizer build wants its runtime first; the shim only wraps plain libc calls.
         added.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
     }
@@ -100,9 +114,13 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     if (!options.argv) argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> env = runEnvironment(options);
     std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
+    const std::string program = reachableBy(options, SLICEVOL_BIN);
 
     int pipeEnds[2] = {-1, -1};
-    if (options.stdoutToClosedPipe && pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+    if (options.stdoutToClosedPipe) {
+        if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+        close(pipeEnds[0]); // the reader is gone before slicevol can write a byte
+    }
 
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
@@ -116,9 +134,10 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         // slicevol gets the descriptors a user's shell would give it: 0, 1 and 2, nothing of ours.
         if (close_range(3, ~0u, 0) != 0) childFailed("close_range");
         for (int fd : options.closedDescriptors) close(fd);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        for (int sig : options.blockedSignals) sigaddset(&blocked, sig);
+        sigprocmask(SIG_SETMASK, &blocked, nullptr);
         for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU}) signal(sig, SIG_DFL);
         for (int sig : options.ignoredSignals) signal(sig, SIG_IGN);
         if (options.fileSizeLimit >= 0) {
@@ -133,14 +152,10 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
             if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
                 childFailed("drop privileges");
         }
-        execve(SLICEVOL_BIN, argvPointers.data(), envPointers.data());
+        execve(program.c_str(), argvPointers.data(), envPointers.data());
         childFailed("execve");
     }
-    if (options.stdoutToClosedPipe) {
-        // The reader is gone before the first byte is written.
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
-    }
+    if (options.stdoutToClosedPipe) close(pipeEnds[1]);
 
     int status = 0;
     for (;;) {
@@ -155,6 +170,13 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     if (!options.stdoutToClosedPipe) result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
+}
+
+std::vector<pid_t> otherThreads(pid_t pid) {
+    std::vector<pid_t> threads;
+    for (const auto &task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task"))
+        if (const pid_t tid = std::stoi(task.path().filename().string()); tid != pid) threads.push_back(tid);
+    return threads;
 }
 
 std::string tga(unsigned width, unsigned height, const std::string &pixels,

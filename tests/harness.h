@@ -31,11 +31,13 @@ struct RunOptions {
     bool preloadShim = false;                 // preload the fault shim (see faultShim.c)
     long long fileSizeLimit = -1;             // RLIMIT_FSIZE for the run, if not negative
     std::vector<int> ignoredSignals;          // signals set to SIG_IGN before slicevol starts
+    std::vector<int> blockedSignals;          // signals blocked when slicevol starts
     bool stdoutToClosedPipe = false;          // standard output is a pipe nobody reads
     bool removeDirFirst = false;              // the working directory is deleted before the start
     std::vector<int> closedDescriptors;       // of 0, 1 and 2: closed when slicevol starts
     bool unprivileged = false;                // run as nobody when the tests run as root, so
-                                              // that file permissions really apply
+                                              // that file permissions really apply (a copy of
+                                              // slicevol and the shim where nobody can reach them)
     std::optional<std::vector<std::string>> argv; // the whole argument vector, program word included
     std::function<void(pid_t)> whenStopped;   // called when the run stops itself (then continued)
 };
@@ -49,6 +51,9 @@ struct RunResult {
 // Runs slicevol with argv[0] "slicevol" and the given arguments in dir.
 RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
                       const RunOptions &options = {});
+
+// The threads of a running process other than its main thread.
+std::vector<pid_t> otherThreads(pid_t pid);
 
 // Every entry of dir: regular files by content, links by target, directories and FIFOs by kind.
 using Snapshot = std::map<std::string, std::string>;

@@ -4,7 +4,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,8 +33,11 @@ struct MidRunCase {
 // Failures in a block of the main thread (even blocks) and of the helper (odd blocks), on slices of
 // two blocks: each ends the run like a single thread would. Where two blocks fail, the earlier one
 // in the stack decides, even when the later one fails first. A file-size limit is met twice: with
-// SIGXFSZ ignored (the write fails) and at its default (the signal ends the run).
+// SIGXFSZ ignored or blocked by the caller (the write fails) and at its default (the signal ends
+// the run).
 TEST(CleanUp, FailuresMidRun) {
+    enum Xfsz { ignored, blocked, byDefault };
+    const char *const xfszNames[] = {"ignored", "blocked", "at its default"};
     constexpr std::size_t block = 1 << 17, volume0 = 6 + 2 * block; // header and first slice
     const MidRunCase cases[] = {
         {"short in the main thread's block", 100, -1, ENODATA, 2},
@@ -43,9 +49,10 @@ TEST(CleanUp, FailuresMidRun) {
         {"file-size limit in the first block", 0, 1000, EFBIG, 1},
     };
     for (const MidRunCase &c : cases) {
-        for (const bool ignored : {true, false}) {
-            if (!ignored && c.error != EFBIG) continue;
-            SCOPED_TRACE(::testing::Message() << c.what << (ignored ? "" : ", SIGXFSZ at its default"));
+        for (const Xfsz xfsz : {ignored, blocked, byDefault}) {
+            if (xfsz != ignored && c.error != EFBIG) continue;
+            SCOPED_TRACE(::testing::Message() << c.what << ", SIGXFSZ "
+                                              << xfszNames[xfsz]);
             ScratchDir dir;
             const Stack &stack = linkHelperStack(dir.path);
             if (c.shortAt > 0) {
@@ -55,9 +62,10 @@ TEST(CleanUp, FailuresMidRun) {
             const Snapshot before = snapshot(dir.path);
             RunOptions options;
             options.fileSizeLimit = c.fileSizeLimit;
-            if (ignored) options.ignoredSignals = {SIGXFSZ};
+            if (xfsz == ignored) options.ignoredSignals = {SIGXFSZ};
+            if (xfsz == blocked) options.blockedSignals = {SIGXFSZ};
             const RunResult run = runSlicevol(dir.path, {"s"}, options);
-            if (ignored) {
+            if (xfsz != byDefault) {
                 EXPECT_EQ(run.status, 1);
                 EXPECT_EQ(run.err, errorLine(c.error));
                 EXPECT_EQ(run.out, progressLines({stack.names.begin(), stack.names.begin() + c.progress}));
@@ -70,11 +78,13 @@ TEST(CleanUp, FailuresMidRun) {
 }
 
 // The run stops itself as it opens its second slice, after its first progress line, with all
-// three volumes part-written and the helper started; the test checks that and sends the signal.
+// three volumes part-written and the helper started; the test checks that and sends the signal,
+// to the process or to the helper thread alone.
 TEST(CleanUp, SignalsDuringTheConversion) {
     SKIP_WITHOUT_FAULT_SHIM();
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU}) {
-        SCOPED_TRACE(strsignal(sig));
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU})
+    for (const bool toHelper : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << strsignal(sig) << (toHelper ? " to the helper" : ""));
         ScratchDir dir;
         linkHelperStack(dir.path);
         const Snapshot before = snapshot(dir.path);
@@ -85,9 +95,9 @@ TEST(CleanUp, SignalsDuringTheConversion) {
         options.whenStopped = [&](pid_t pid) {
             for (const std::string &output : outputNames("s"))
                 EXPECT_TRUE(fs::exists(dir.path / output)) << output << " missing when stopped";
-            const fs::path threads = "/proc/" + std::to_string(pid) + "/task";
-            EXPECT_GE(std::distance(fs::directory_iterator(threads), fs::directory_iterator()), 2);
-            sent = kill(pid, sig) == 0;
+            const std::vector<pid_t> helpers = otherThreads(pid);
+            ASSERT_EQ(helpers.size(), 1u);
+            sent = (toHelper ? syscall(SYS_tgkill, pid, helpers[0], sig) : kill(pid, sig)) == 0;
         };
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
         EXPECT_TRUE(sent);
@@ -141,17 +151,52 @@ TEST(CleanUp, ClosedStandardDescriptors) {
     }
 }
 
-// A signal ignored by whoever started slicevol (nohup, trap '' TERM) stays ignored.
-TEST(CleanUp, SignalIgnoredAtStartStaysIgnored) {
+// A signal ignored (nohup, trap '' TERM) or blocked by whoever started slicevol stays so.
+TEST(CleanUp, SignalIgnoredOrBlockedAtStartStaysSo) {
     SKIP_WITHOUT_FAULT_SHIM();
-    ScratchDir dir;
-    const Stack stack = makeStack(dir.path, "s", 16, 16, 3);
-    RunOptions options;
-    options.preloadShim = true;
-    options.env = {"SHIM_STOP_AT_OPEN=s001.tga"};
-    options.ignoredSignals = {SIGTERM};
-    options.whenStopped = [](pid_t pid) { kill(pid, SIGTERM); };
-    expectConverted(dir.path, "s", 16, 16, stack, runSlicevol(dir.path, {"s"}, options));
+    for (const bool blocked : {false, true}) {
+        SCOPED_TRACE(blocked ? "blocked" : "ignored");
+        ScratchDir dir;
+        const Stack stack = makeStack(dir.path, "s", 16, 16, 3);
+        RunOptions options;
+        options.preloadShim = true;
+        options.env = {"SHIM_STOP_AT_OPEN=s001.tga"};
+        (blocked ? options.blockedSignals : options.ignoredSignals) = {SIGTERM};
+        options.whenStopped = [](pid_t pid) { kill(pid, SIGTERM); };
+        expectConverted(dir.path, "s", 16, 16, stack, runSlicevol(dir.path, {"s"}, options));
+    }
+}
+
+// The folder stops taking deletions while the run is stopped: whatever then ends the run (a
+// signal, or an error), every unfinished volume left behind is named on standard error, and why.
+TEST(CleanUp, SaysWhichOutputsItCannotDelete) {
+    SKIP_WITHOUT_FAULT_SHIM();
+    for (const bool bySignal : {true, false}) {
+        SCOPED_TRACE(bySignal ? "SIGTERM" : "a short slice");
+        ScratchDir dir;
+        makeStack(dir.path, "s", 16, 16, 3);
+        if (!bySignal) writeFile(dir.path / "s002.tga", tga(16, 16, "short"));
+        fs::permissions(dir.path, fs::perms::all);
+        RunOptions options;
+        options.preloadShim = true;
+        options.unprivileged = true; // as root, the folder's permissions would not apply
+        options.env = {"SHIM_STOP_AT_OPEN=s001.tga"};
+        options.whenStopped = [&](pid_t pid) {
+            fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec |
+                                          fs::perms::others_read | fs::perms::others_exec);
+            if (bySignal) kill(pid, SIGTERM);
+        };
+        const RunResult run = runSlicevol(dir.path, {"s"}, options);
+        fs::permissions(dir.path, fs::perms::all);
+        std::string err = bySignal ? "" : errorLine(ENODATA);
+        for (const std::string &output : outputNames("s")) {
+            err += "slicevol: cannot delete unfinished volume '" + output + "': " + std::strerror(EACCES) + "\n";
+            EXPECT_TRUE(fs::exists(dir.path / output)) << output;
+        }
+        EXPECT_EQ(run.err, err);
+        if (bySignal) EXPECT_EQ(run.signal, SIGTERM);
+        else EXPECT_EQ(run.status, 1);
+    }
 }
 
 // The progress goes into a pipe whose reader has already gone. Each line leaves as its slice

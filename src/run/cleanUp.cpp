@@ -7,12 +7,17 @@
 // Files that existed before the run never go on the register, so neither path can touch them. Both
 // paths delete by name, and a name can be taken over meanwhile (another run, a rename): so each
 // output's identity is recorded as it is created, and a name is deleted only while it still leads
-// to that very file.
+// to that very file. That is checked right before the delete; only a rename in that very instant
+// can still be hit. An output that is there but cannot be deleted (a read-only file system, a
+// directory made unwritable meanwhile) is named on standard error, so it is not left silently.
+//
+// The handler may run on either conversion thread: the register does not change while both run.
 #include "run/runState.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,10 +55,40 @@ void deleteUnfinished(int sig) {
 
 } // namespace
 
+namespace {
+
+// strerror may translate its text, which is not safe inside a signal; glibc's untranslated table
+// is, and the run never sets a locale, so both give the text errExit prints.
+const char *errorText(int error) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
+    const char *text = strerrordesc_np(error);
+    return text != nullptr ? text : "Unknown error";
+#else
+    return std::strerror(error);
+#endif
+}
+
+// "<prog>: cannot delete unfinished volume '<name>': <text>", in one write(2), so that it is safe
+// inside a signal and no stream buffer holds it back.
+void reportUndeleted(const char *name, int error) {
+    char line[2048];
+    std::size_t used = 0;
+    for (const char *part : {prog, ": cannot delete unfinished volume '", name, "': ", errorText(error)})
+        for (; *part != '\0' && used < sizeof line - 1; part++) line[used++] = *part;
+    line[used++] = '\n';
+    const ssize_t written = write(STDERR_FILENO, line, used);
+    (void)written; // nothing is left to tell if standard error itself fails
+}
+
+} // namespace
+
 void unlinkIfOurs(int c) {
     struct stat now;
-    if (lstat(df3Name[c], &now) == 0 && now.st_dev == df3Dev[c] && now.st_ino == df3Ino[c])
-        unlink(df3Name[c]);
+    if (lstat(df3Name[c], &now) != 0) {
+        if (errno != ENOENT) reportUndeleted(df3Name[c], errno);
+    } else if (now.st_dev == df3Dev[c] && now.st_ino == df3Ino[c] && unlink(df3Name[c]) != 0) {
+        reportUndeleted(df3Name[c], errno);
+    }
 }
 
 void catchSignals() {
@@ -69,14 +104,11 @@ void catchSignals() {
     }
 }
 
-// Only the main thread changes the register, so only its own mask matters here.
-void holdSignals(int except, sigset_t *before) {
-    sigset_t set = caughtSignals();
-    if (except != 0) sigdelset(&set, except);
-    maskSignals(SIG_BLOCK, set, before);
-}
+// Only the main thread changes the register, and only while it is the one thread, so only its own
+// mask matters here.
+void holdSignals(sigset_t *before) { maskSignals(SIG_BLOCK, caughtSignals(), before); }
 
-void releaseSignals() { maskSignals(SIG_UNBLOCK, caughtSignals(), nullptr); }
+void releaseSignals(const sigset_t &before) { maskSignals(SIG_SETMASK, before, nullptr); }
 
 void cleanUp() {
     // While the register is taken apart, a signal must not read it half-done.

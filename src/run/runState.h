@@ -31,13 +31,15 @@ extern bool df3Closed[3];              // the already-closed mark: the final clo
 // The exit handler: deletes every output still on the register, then releases the run's memory.
 void cleanUp();
 
-// Deletes output c if its name still leads to the file this run created. Async-signal-safe.
+// Deletes output c if its name still leads to the file this run created; when that file is there
+// but cannot be deleted, says so on standard error, naming it and why. Async-signal-safe.
 void unlinkIfOurs(int c);
 
 // Makes the fatal signals delete the unfinished outputs before they end the process.
 void catchSignals();
 
 // Holds off the fatal signals while the register changes, so the handler never sees it half-done;
-// all but `except`, if given, and with the mask as it was put in `before`, if given.
-void holdSignals(int except = 0, sigset_t *before = nullptr);
-void releaseSignals();
+// the mask as it was goes into `before`, and releaseSignals puts it back, so a signal the caller
+// had blocked stays blocked.
+void holdSignals(sigset_t *before);
+void releaseSignals(const sigset_t &before);

@@ -6,8 +6,10 @@
 //
 // Only the main thread opens slices, prints progress and ends the run. A failure is recorded with
 // its place in the stack; both workers still finish every step before that place, as a single
-// thread would have, and stop at the first step after it. The main thread then joins the helper
-// and ends the run with the earliest failure.
+// thread would have, and start no step after it once they have seen it. Steps already under way
+// when it is recorded may still run (the read, or the open, of the next block, up to two writes);
+// they change nothing a user sees, since only the earliest failure is reported and the volumes
+// are deleted. The main thread then joins the helper and ends the run with that failure.
 #include "volume/copyPixels.h"
 #include "volume/checkedIo.h"
 #include "volume/splitPixels.h"
@@ -18,7 +20,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <pthread.h>
 
 namespace {
@@ -92,8 +93,10 @@ bool startSlice(std::uint64_t s, std::uint64_t block) {
 }
 
 // The progress line of a slice: once every earlier block is in all three volumes and before any of
-// this slice's pixels is, where a single thread prints it. Even if this slice's first read failed;
-// but not after an earlier failure, which a single thread would have ended the run on.
+// this slice's pixels is written. A single thread prints it before it reads the slice's first
+// block; here it comes just after that read, which only shifts it against the slice's own reading.
+// Printed even if this slice's first read failed; but not after an earlier failure, which a single
+// thread would have ended the run on.
 bool announce(std::uint64_t s, std::uint64_t block) {
     for (Turn &turn : writeTurn)
         if (!await(turn, block, place(block, 0))) return false;
@@ -132,28 +135,18 @@ void *helperMain(void *) {
     return nullptr;
 }
 
-// Starts the helper with every caught signal blocked, so that their handler runs on the main
-// thread only. SIGXFSZ stays open: the kernel sends it to the thread whose write passed the limit,
-// and the handler is right there too, since the register does not change while the helper lives.
-// A helper that cannot be started leaves the whole stack to the main thread.
-bool startHelper(pthread_t *helper) {
-    sigset_t before;
-    holdSignals(SIGXFSZ, &before); // the helper starts with this mask
-    const bool started = pthread_create(helper, nullptr, helperMain, nullptr) == 0;
-    if (const int error = pthread_sigmask(SIG_SETMASK, &before, nullptr); error != 0) {
-        errno = error;
-        fail(0, place(0, 0)); // ends the run once the helper has stopped
-    }
-    return started;
-}
-
 } // namespace
 
 void copyPixels() {
     perSlice = (width * height + blockPixels - 1) / blockPixels;
     workers = perSlice >= 2 && perSlice * ntodo >= minBlocksForHelper ? 2 : 1;
+    // The helper starts with the main thread's signal mask, the one the run was started with: a
+    // caught signal that the kernel gives to the helper (a write past a file-size limit, or one sent
+    // to the helper alone) runs the handler there, as right there as on the main thread, since the
+    // register does not change while the helper lives. A helper that cannot be started leaves the
+    // whole stack to the main thread.
     pthread_t helper;
-    if (workers == 2 && !startHelper(&helper)) workers = 1;
+    if (workers == 2 && pthread_create(&helper, nullptr, helperMain, nullptr) != 0) workers = 1;
     work(0);
     if (workers == 2) {
         if (const int error = pthread_join(helper, nullptr); error != 0) {

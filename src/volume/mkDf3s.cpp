@@ -44,11 +44,12 @@ int preparationFailed(const char *base) {
 // appearing and its entry on the register. Its identity is taken from the open file itself, before
 // anything can rename another file over its name.
 bool createOutput(int c) {
-    holdSignals();
+    sigset_t before;
+    holdSignals(&before);
     const int fd = open(df3Name[c], O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd == -1) {
         if (errno != EEXIST) errExit();
-        releaseSignals();
+        releaseSignals(before);
         return false;
     }
     struct stat created;
@@ -73,7 +74,7 @@ bool createOutput(int c) {
         errExit();
     }
     df3File[c] = out;
-    releaseSignals();
+    releaseSignals(before);
     return true;
 }
 
@@ -82,7 +83,8 @@ bool createOutput(int c) {
 // other volumes are still closed; the first failure's error then ends the run.
 void finishOutputs() {
     int firstError = 0;
-    holdSignals();
+    sigset_t before;
+    holdSignals(&before);
     for (int c = 0; c < 3; c++) {
         errno = 0;
         if (std::fclose(df3File[c]) == 0) {
@@ -92,7 +94,7 @@ void finishOutputs() {
             if (firstError == 0) firstError = errno != 0 ? errno : EIO;
         }
     }
-    releaseSignals();
+    releaseSignals(before);
     if (firstError != 0) {
         errno = firstError;
         errExit();
