@@ -88,24 +88,57 @@ TEST(Conversion, GreyStackGivesThreeEqualVolumes) {
     EXPECT_TRUE(red == readFile(dir.path / "g_b.df3"));
 }
 
-// Only the first slice's header is read, and every slice's pixels start at byte 18: the headers of
-// later slices, image-ID fields, origin bits and trailing bytes change nothing about where pixels
-// are taken from.
+// Every slice's pixels are taken from byte 18, the first slice's size for all, whatever a header
+// says; a header that says otherwise gets a warning naming the slice and what differs (the first
+// three slices so, then a count), and the volumes stay exactly what they were. Origin bits and
+// bytes after the pixels are no cause for a warning.
+struct HeaderCase {
+    const char *what;
+    std::vector<std::string> slices; // whole files, s000.tga, s001.tga, ...
+    std::string err;
+};
+
 TEST(Conversion, PixelsAreTakenFromByte18OfEverySlice) {
-    ScratchDir dir;
     const unsigned w = 5, h = 4;
-    const std::string first = randomPixels(w, h, 1) + "TRUEVISION-XFILE footer";
-    const std::string larger = randomPixels(w + 3, h + 2, 2);
-    const std::string withId = randomPixels(w, h, 3);
-    const std::string topDown = randomPixels(w, h, 4);
-    writeFile(dir.path / "s0.tga", tga(w, h, first));
-    writeFile(dir.path / "s1.tga", tga(w + 3, h + 2, larger));
-    writeFile(dir.path / "s2.tga", tga(w, h, withId, 0, "slice id"));
-    writeFile(dir.path / "s3.tga", tga(w, h, topDown, 0x20));
-    Stack stack;
-    stack.names = {"s0.tga", "s1.tga", "s2.tga", "s3.tga"};
-    stack.pixels = {first, larger, "slice id" + withId, topDown};
-    expectConverted(dir.path, "s", w, h, stack, runSlicevol(dir.path, {"s"}));
+    const auto slice = [&](unsigned seed, std::map<int, int> bytes = {}, const std::string &id = "") {
+        std::string file = tga(w, h, randomPixels(w, h, seed) + "TRUEVISION-XFILE footer", 0x20, id);
+        for (const auto &[at, value] : bytes) file[at] = static_cast<char>(value);
+        return file;
+    };
+    const auto warning = [&](unsigned z, const std::string &has) {
+        return "slicevol: warning '" + sliceName("s", z) + "' has " + has +
+               "; read as 5 x 4 uncompressed 24-bit pixels from byte 18 all the same\n";
+    };
+    const std::map<int, int> rle = {{2, 10}};
+    const HeaderCase cases[] = {
+        {"origin bits and footers", {slice(1), slice(2)}, ""},
+        {"an image ID", {slice(1), slice(2, {}, "slice id")}, warning(1, "an image ID of 8 bytes")},
+        {"32 bits per pixel in the first slice", {slice(1, {{16, 32}}), slice(2)},
+         warning(0, "32 bits per pixel")},
+        {"a colour map", {slice(1), slice(2, {{1, 1}, {2, 1}, {16, 8}})},
+         warning(1, "colour-map type 1, image type 1 (colour-mapped), 8 bits per pixel")},
+        {"run-length encoded", {slice(1), slice(2, rle)},
+         warning(1, "image type 10 (run-length encoded true colour)")},
+        {"a larger later slice", {slice(1), tga(w + 3, h + 2, randomPixels(w + 3, h + 2, 2))},
+         warning(1, "size 8 x 6, not 5 x 4")},
+        {"more slices than are named",
+         {slice(1, rle), slice(2), slice(3, rle), slice(4, rle), slice(5, rle), slice(6, rle)},
+         warning(0, "image type 10 (run-length encoded true colour)") +
+             warning(2, "image type 10 (run-length encoded true colour)") +
+             warning(3, "image type 10 (run-length encoded true colour)") +
+             "slicevol: warning 2 more slices have headers that say otherwise; read the same way\n"},
+    };
+    for (const HeaderCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        Stack stack;
+        for (std::size_t z = 0; z < c.slices.size(); z++) {
+            stack.names.push_back(sliceName("s", unsigned(z)));
+            stack.pixels.push_back(c.slices[z].substr(18));
+            writeFile(dir.path / stack.names.back(), c.slices[z]);
+        }
+        expectConverted(dir.path, "s", w, h, stack, runSlicevol(dir.path, {"s"}), c.err);
+    }
 }
 
 // The streaming loop against the model on many random stacks: random sides from 1 up, slice

@@ -49,7 +49,7 @@ void checkWriter(const char *tool, const char *package, const std::string &comma
 // ImageMagick 6.9.11 stores the top row first although its origin bit says bottom row first.
 TEST(CrossWriters, ImageMagickSlices) {
     checkWriter(IMAGEMAGICK_CONVERT, "imagemagick",
-                std::string(IMAGEMAGICK_CONVERT) + " in.ppm -type TrueColor -compress None ", false);
+                std::string(IMAGEMAGICK_CONVERT) + " in.ppm -strip -type TrueColor -compress None ", false);
 }
 
 // Read from standard input, ppmtotga writes no image ID; from a named file it would write the

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 void expectConverted(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
-                     const Stack &stack, const RunResult &run) {
+                     const Stack &stack, const RunResult &run, const std::string &warnings) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.signal, 0);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, warnings);
     EXPECT_EQ(run.out, progressLines(stack.names));
     const std::vector<std::string> outputs = outputNames(base);
     for (int c = 0; c < 3; c++) {

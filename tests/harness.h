@@ -94,10 +94,10 @@ struct Stack {
 Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
                 unsigned count, unsigned seed = 1);
 
-// Expects the run to have ended with status 0, the progress lines of the stack, nothing on the
-// standard error stream, and the three volumes equal to the model of the stack.
+// Expects the run to have ended with status 0, the progress lines of the stack, nothing (or the
+// given warnings) on the standard error stream, and the three volumes equal to the model.
 void expectConverted(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
-                     const Stack &stack, const RunResult &run);
+                     const Stack &stack, const RunResult &run, const std::string &warnings = "");
 
 // Expects the directory to hold exactly what it held before.
 void expectUnchanged(const Snapshot &before, const fs::path &dir);

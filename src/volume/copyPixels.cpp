@@ -160,4 +160,5 @@ void copyPixels() {
         errExit();
     }
     std::fclose(slice);
+    reportUnnamedWarnings();
 }

@@ -1,12 +1,16 @@
 // The slice flavour read here: an uncompressed 24-bit true-colour TGA with no image ID and no
-// colour map, so the pixel data starts at byte 18. Only the first slice's size is read; the other
-// header fields are neither read nor checked.
+// colour map, so the pixel data starts at byte 18. The first slice's size is the size of every
+// slice. Every slice is read that way whatever its header says, but a header that says otherwise
+// gets a warning, so a garbage volume does not come with silence.
 //
 //   offset  size  field
-//        0    12  ID length, colour-map type, image type, colour-map layout, x and y origin (unused)
+//        0     1  image ID length (0)
+//        1     1  colour-map type (0)
+//        2     1  image type (2: uncompressed true colour)
+//        3     9  colour-map layout, x and y origin (unused)
 //       12     2  width in pixels, little-endian
 //       14     2  height in pixels, little-endian
-//       16     1  pixel depth (taken to be 24)
+//       16     1  pixel depth (24)
 //       17     1  image descriptor (origin bits not looked at: rows stay in stored order)
 //       18  w*h*3 pixels, 3 bytes each: blue, green, red
 #include "volume/tgaSlice.h"
@@ -15,12 +19,59 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 namespace {
 
 constexpr long sizeOffset = 12;
 constexpr long pixelOffset = 18;
+
+// Slices named in a warning of their own; the others are only counted, so that a stack of
+// thousands of such slices does not bury the output.
+constexpr std::uint64_t namedWarnings = 3;
+std::uint64_t warnedSlices;
+
+const char *imageTypeName(unsigned type) {
+    switch (type) {
+    case 0: return "no image data";
+    case 1: return "colour-mapped";
+    case 3: return "greyscale";
+    case 9: return "run-length encoded, colour-mapped";
+    case 10: return "run-length encoded true colour";
+    case 11: return "run-length encoded greyscale";
+    default: return "unknown";
+    }
+}
+
+// What in a slice's header differs from the flavour every slice is read as; empty if nothing.
+std::string deviations(const unsigned char (&header)[pixelOffset]) {
+    std::string found;
+    const auto add = [&found](const std::string &what) { found += (found.empty() ? "" : ", ") + what; };
+    if (header[0] != 0) add("an image ID of " + std::to_string(header[0]) + " bytes");
+    if (header[1] != 0) add("colour-map type " + std::to_string(header[1]));
+    if (header[2] != 2) add("image type " + std::to_string(header[2]) + " (" + imageTypeName(header[2]) + ")");
+    if (header[16] != 24) add(std::to_string(header[16]) + " bits per pixel");
+    const std::uint64_t w = header[12] + 256u * header[13], h = header[14] + 256u * header[15];
+    if (w != width || h != height)
+        add("size " + std::to_string(w) + " x " + std::to_string(h) + ", not " + std::to_string(width) +
+            " x " + std::to_string(height));
+    return found;
+}
+
+// Warns when the slice's header says it is not what it is read as. A header that cannot be read
+// whole is passed over: the pixel reads that follow fail just as they would without this look.
+void checkHeader(const char *name, int fd) {
+    unsigned char header[pixelOffset];
+    if (pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return;
+    const std::string found = deviations(header);
+    if (found.empty() || ++warnedSlices > namedWarnings) return;
+    std::fprintf(stderr,
+                 "%s: warning '%s' has %s; read as %llu x %llu uncompressed 24-bit pixels from byte "
+                 "18 all the same\n",
+                 prog, name, found.c_str(), static_cast<unsigned long long>(width),
+                 static_cast<unsigned long long>(height));
+}
 
 std::uint64_t readLittleEndian16(FILE *in) {
     unsigned char field[2];
@@ -78,5 +129,12 @@ FILE *openSlice(const char *name) {
         errno = error;
         return nullptr;
     }
+    checkHeader(name, fileno(in));
     return in;
+}
+
+void reportUnnamedWarnings() {
+    if (warnedSlices <= namedWarnings) return;
+    std::fprintf(stderr, "%s: warning %llu more slices have headers that say otherwise; read the same way\n",
+                 prog, static_cast<unsigned long long>(warnedSlices - namedWarnings));
 }
