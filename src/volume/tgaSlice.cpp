@@ -19,7 +19,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <string>
 #include <unistd.h>
 
 namespace {
@@ -44,19 +43,23 @@ const char *imageTypeName(unsigned type) {
     }
 }
 
-// What in a slice's header differs from the flavour every slice is read as; empty if nothing.
-std::string deviations(const unsigned char (&header)[pixelOffset]) {
-    std::string found;
-    const auto add = [&found](const std::string &what) { found += (found.empty() ? "" : ", ") + what; };
-    if (header[0] != 0) add("an image ID of " + std::to_string(header[0]) + " bytes");
-    if (header[1] != 0) add("colour-map type " + std::to_string(header[1]));
-    if (header[2] != 2) add("image type " + std::to_string(header[2]) + " (" + imageTypeName(header[2]) + ")");
-    if (header[16] != 24) add(std::to_string(header[16]) + " bits per pixel");
-    const std::uint64_t w = header[12] + 256u * header[13], h = header[14] + 256u * header[15];
+// Appends to `found` what in a slice's header differs from the flavour every slice is read as,
+// one item after another; leaves it empty if nothing does. Plain snprintf, no C++ runtime.
+void describeDeviations(const unsigned char (&header)[pixelOffset], char *found, std::size_t size) {
+    std::size_t used = 0;
+    const auto add = [&](const char *format, auto... values) {
+        if (used > 0 && used < size) used += std::snprintf(found + used, size - used, ", ");
+        if (used < size) used += std::snprintf(found + used, size - used, format, values...);
+    };
+    found[0] = '\0';
+    if (header[0] != 0) add("an image ID of %u bytes", header[0]);
+    if (header[1] != 0) add("colour-map type %u", header[1]);
+    if (header[2] != 2) add("image type %u (%s)", header[2], imageTypeName(header[2]));
+    if (header[16] != 24) add("%u bits per pixel", header[16]);
+    const unsigned long long w = header[12] + 256u * header[13], h = header[14] + 256u * header[15];
     if (w != width || h != height)
-        add("size " + std::to_string(w) + " x " + std::to_string(h) + ", not " + std::to_string(width) +
-            " x " + std::to_string(height));
-    return found;
+        add("size %llu x %llu, not %llu x %llu", w, h, static_cast<unsigned long long>(width),
+            static_cast<unsigned long long>(height));
 }
 
 // Warns when the slice's header says it is not what it is read as. A header that cannot be read
@@ -64,12 +67,13 @@ std::string deviations(const unsigned char (&header)[pixelOffset]) {
 void checkHeader(const char *name, int fd) {
     unsigned char header[pixelOffset];
     if (pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return;
-    const std::string found = deviations(header);
-    if (found.empty() || ++warnedSlices > namedWarnings) return;
+    char found[256];
+    describeDeviations(header, found, sizeof found);
+    if (found[0] == '\0' || ++warnedSlices > namedWarnings) return;
     std::fprintf(stderr,
                  "%s: warning '%s' has %s; read as %llu x %llu uncompressed 24-bit pixels from byte "
                  "18 all the same\n",
-                 prog, name, found.c_str(), static_cast<unsigned long long>(width),
+                 prog, name, found, static_cast<unsigned long long>(width),
                  static_cast<unsigned long long>(height));
 }
 
