@@ -1,7 +1,8 @@
 # The two everyday commands: `make demo` builds slicevol and converts the example stack;
 # `make test` builds and runs every test. `make test-sanitize` repeats the tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, `make test-tsan` with slicevol under
-# ThreadSanitizer. `make bench` runs the benchmark (bench/README.md).
+# ThreadSanitizer. `make bench` runs the benchmark (bench/README.md). `make package` builds a
+# Debian package and a binary tarball in $(BUILD), `make package-source` the source tarball.
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
@@ -12,7 +13,7 @@ CMAKE_FLAGS ?=
 SKIP_REASONS = grep -h '^skipped: ' Testing/Temporary/LastTest.log 2>/dev/null | sort -u | sed 's/^/  /'
 CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-.PHONY: all configure demo test test-sanitize test-tsan bench clean
+.PHONY: all configure demo test test-sanitize test-tsan bench package package-source clean
 
 configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -42,6 +43,12 @@ test-tsan:
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target slicevol makeStack perVoxelBaseline
 	python3 bench/run.py --build $(BUILD)
+
+package: all
+	cd $(BUILD) && cpack
+
+package-source: configure
+	cd $(BUILD) && cpack --config CPackSourceConfig.cmake
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)
