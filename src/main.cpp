@@ -1,9 +1,10 @@
 // The entry: one argument, the basename; the slice list; then the conversion, whose answer is the
 // exit status. Every message and status of the program is listed in README.md.
+#include "conversion/mkDf3s.h"
+#include "slices/mkTodos.h"
+#include "run/cleanUp.h"
 #include "run/runState.h"
 #include "run/standardStreams.h"
-#include "slices/mkTodos.h"
-#include "volume/mkDf3s.h"
 
 #include <cstdlib>
 

@@ -29,10 +29,7 @@ TEST(CommandLine, RefusalsPrintOneLineAndTouchNothing) {
         RunOptions options;
         options.argv = c.argv;
         const RunResult run = runSlicevol(dir.path, {}, options);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, c.err);
-        expectUnchanged(before, dir.path);
+        expectRefused(run, c.err, before, dir.path);
     }
 }
 

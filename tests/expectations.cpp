@@ -16,6 +16,14 @@ void expectConverted(const fs::path &dir, const std::string &base, unsigned widt
     }
 }
 
+void expectRefused(const RunResult &run, const std::string &err, const Snapshot &before,
+                   const fs::path &dir) {
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, err);
+    expectUnchanged(before, dir);
+}
+
 void expectUnchanged(const Snapshot &before, const fs::path &dir) {
     const Snapshot after = snapshot(dir);
     for (const auto &[name, content] : after)

@@ -10,6 +10,9 @@
  *   SHIM_READDIR_FAIL=N          readdir fails with EIO after N entries of each directory pass
  *   SHIM_STOP_AT_OPEN=NAME       opening NAME first stops the process (SIGSTOP), so a test can
  *                                act at a known point of the run
+ *   SHIM_STOP_AT_PROGRESS=NAME   the progress line of NAME first stops the process
+ *   SHIM_SLOW_WRITES=US          every fwrite waits US microseconds first, so that the volumes'
+ *                                writes lag behind everything else the run does
  */
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -100,6 +103,41 @@ int fclose(FILE *stream) {
     if (!failing) return result;
     errno = ENOSPC;
     return EOF;
+}
+
+/* The progress line is printed with printf, or __printf_chk where the build fortifies it. */
+static void stopAtProgress(const char *format, va_list args) {
+    const char *stopAt = getenv("SHIM_STOP_AT_PROGRESS");
+    if (!stopAt || strcmp(format, "adding file '%s'\n") != 0) return;
+    va_list copy;
+    va_copy(copy, args);
+    if (strcmp(va_arg(copy, const char *), stopAt) == 0) raise(SIGSTOP);
+    va_end(copy);
+}
+
+int printf(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    stopAtProgress(format, args);
+    int result = vprintf(format, args);
+    va_end(args);
+    return result;
+}
+
+int __vprintf_chk(int flag, const char *format, va_list args);
+int __printf_chk(int flag, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    stopAtProgress(format, args);
+    int result = __vprintf_chk(flag, format, args);
+    va_end(args);
+    return result;
+}
+
+size_t fwrite(const void *data, size_t size, size_t count, FILE *stream) {
+    const char *delay = getenv("SHIM_SLOW_WRITES");
+    if (delay) usleep((useconds_t)atol(delay));
+    return NEXT(size_t (*)(const void *, size_t, size_t, FILE *), "fwrite")(data, size, count, stream);
 }
 
 /* open and open64 take a mode only when they create. */

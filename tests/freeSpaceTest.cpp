@@ -51,19 +51,15 @@ TEST(FreeSpace, RefusesBeforeCreatingAnything) {
     for (const FileSystemCase &c : cases) {
         SCOPED_TRACE(c.statvfs);
         const Snapshot before = snapshot(dir.path);
-        RunOptions options;
-        options.preloadShim = true;
-        options.env = {std::string("SHIM_STATVFS=") + c.statvfs};
+        RunOptions options = withShim(std::string("SHIM_STATVFS=") + c.statvfs);
         const RunResult run = runSlicevol(dir.path, {"cloud"}, options);
         if (c.fits) {
             expectConverted(dir.path, "cloud", 256, 256, stack, run);
             for (const std::string &output : outputNames("cloud")) fs::remove(dir.path / output);
+            expectUnchanged(before, dir.path);
         } else {
-            EXPECT_EQ(run.status, 1);
-            EXPECT_EQ(run.out, "");
-            EXPECT_EQ(run.err, "preparing DF3s for 'cloud' failed.\n");
+            expectRefused(run, "preparing DF3s for 'cloud' failed.\n", before, dir.path);
         }
-        expectUnchanged(before, dir.path);
     }
 }
 
@@ -72,14 +68,9 @@ TEST(FreeSpace, FileSystemThatCannotBeAsked) {
     ScratchDir dir;
     makeStack(dir.path, "s", 4, 4, 2);
     const Snapshot before = snapshot(dir.path);
-    RunOptions options;
-    options.preloadShim = true;
-    options.env = {"SHIM_STATVFS=fail"};
+    RunOptions options = withShim("SHIM_STATVFS=fail");
     const RunResult run = runSlicevol(dir.path, {"s"}, options);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, errorLine(EIO));
-    expectUnchanged(before, dir.path);
+    expectRefused(run, errorLine(EIO), before, dir.path);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -172,11 +173,18 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     return result;
 }
 
-std::vector<pid_t> otherThreads(pid_t pid) {
-    std::vector<pid_t> threads;
+RunOptions withShim(const std::string &setting) {
+    RunOptions options;
+    options.preloadShim = true;
+    options.env = {setting};
+    return options;
+}
+
+pid_t newestThread(pid_t pid) {
+    pid_t newest = pid;
     for (const auto &task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task"))
-        if (const pid_t tid = std::stoi(task.path().filename().string()); tid != pid) threads.push_back(tid);
-    return threads;
+        newest = std::max<pid_t>(newest, std::stoi(task.path().filename().string()));
+    return newest;
 }
 
 std::string tga(unsigned width, unsigned height, const std::string &pixels,

@@ -42,6 +42,9 @@ struct RunOptions {
     std::function<void(pid_t)> whenStopped;   // called when the run stops itself (then continued)
 };
 
+// Options that preload the fault shim with the given SHIM_...=value settings.
+RunOptions withShim(const std::string &setting);
+
 struct RunResult {
     int status = -1; // exit status, or -1 when a signal ended the run
     int signal = 0;  // the ending signal, or 0
@@ -52,8 +55,9 @@ struct RunResult {
 RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
                       const RunOptions &options = {});
 
-// The threads of a running process other than its main thread.
-std::vector<pid_t> otherThreads(pid_t pid);
+// The thread of a running process started last: slicevol's helper, also where a sanitizer runs a
+// thread of its own from the start.
+pid_t newestThread(pid_t pid);
 
 // Every entry of dir: regular files by content, links by target, directories and FIFOs by kind.
 using Snapshot = std::map<std::string, std::string>;
@@ -101,3 +105,8 @@ void expectConverted(const fs::path &dir, const std::string &base, unsigned widt
 
 // Expects the directory to hold exactly what it held before.
 void expectUnchanged(const Snapshot &before, const fs::path &dir);
+
+// Expects a run refused or failed before its first slice: status 1, nothing on standard output,
+// exactly `err` on standard error, and the directory as it was before.
+void expectRefused(const RunResult &run, const std::string &err, const Snapshot &before,
+                   const fs::path &dir);

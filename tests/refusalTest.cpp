@@ -85,10 +85,7 @@ TEST(Refusals, ExistingOutputNames) {
         RunOptions options;
         options.unprivileged = true;
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, refused);
-        expectUnchanged(before, dir.path);
+        expectRefused(run, refused, before, dir.path);
     }
 }
 

@@ -73,14 +73,9 @@ TEST(SliceList, FailedDirectoryRead) {
     ScratchDir dir;
     makeStack(dir.path, "s", 2, 2, 5);
     const Snapshot before = snapshot(dir.path);
-    RunOptions options;
-    options.preloadShim = true;
-    options.env = {"SHIM_READDIR_FAIL=2"};
+    RunOptions options = withShim("SHIM_READDIR_FAIL=2");
     const RunResult run = runSlicevol(dir.path, {"s"}, options);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, errorLine(EIO));
-    expectUnchanged(before, dir.path);
+    expectRefused(run, errorLine(EIO), before, dir.path);
 }
 
 // The z size is a 16-bit field: 65535 slices are the most. Hard links make them cheap (a file
@@ -123,9 +118,7 @@ TEST(SliceList, DirectoryChangingBetweenPassesStopsTheRun) {
         Snapshot expected = snapshot(dir.path);
         if (change[0] == '+') expected[change.substr(1)] = "file:";
         else expected.erase(change.substr(1));
-        RunOptions options;
-        options.preloadShim = true;
-        options.env = {"SHIM_REWINDDIR=" + change};
+        RunOptions options = withShim("SHIM_REWINDDIR=" + change);
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.signal, 0);
@@ -146,9 +139,7 @@ TEST(SliceList, WorkingDirectoryThatCannotBeNamed) {
     makeStack(deep, "s", 1, 1, 1);
     const Snapshot before = snapshot(deep);
     RunResult run = runSlicevol(deep, {"s"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, errorLine(ERANGE));
-    expectUnchanged(before, deep);
+    expectRefused(run, errorLine(ERANGE), before, deep);
 
     const fs::path gone = scratch.path / "gone";
     fs::create_directory(gone);

@@ -12,6 +12,7 @@
 // directory made unwritable meanwhile) is named on standard error, so it is not left silently.
 //
 // The handler may run on either conversion thread: the register does not change while both run.
+#include "run/cleanUp.h"
 #include "run/runState.h"
 
 #include <cerrno>
@@ -34,13 +35,6 @@ sigset_t caughtSignals() {
     return set;
 }
 
-// pthread_sigmask answers an error number instead of setting errno.
-void maskSignals(int how, const sigset_t &set, sigset_t *before) {
-    if (const int error = pthread_sigmask(how, &set, before); error != 0) {
-        errno = error;
-        errExit();
-    }
-}
 
 // Runs inside a signal: only lstat, unlink, signal and raise, which are async-signal-safe. No stdio,
 // no memory. The names and identities it reads were complete before their outputs went on the
@@ -57,23 +51,20 @@ void deleteUnfinished(int sig) {
 
 namespace {
 
-// strerror may translate its text, which is not safe inside a signal; glibc's untranslated table
-// is, and the run never sets a locale, so both give the text errExit prints.
-const char *errorText(int error) {
+// "<prog>: cannot delete unfinished volume '<name>': <text>", in one write(2), so that it is safe
+// inside a signal and no stream buffer holds it back. strerror may translate its text, which is
+// not safe inside a signal; glibc's untranslated table is, and the run never sets a locale, so
+// both give the text errExit prints.
+void reportUndeleted(const char *name, int error) {
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
     const char *text = strerrordesc_np(error);
-    return text != nullptr ? text : "Unknown error";
+    if (text == nullptr) text = "Unknown error";
 #else
-    return std::strerror(error);
+    const char *text = std::strerror(error);
 #endif
-}
-
-// "<prog>: cannot delete unfinished volume '<name>': <text>", in one write(2), so that it is safe
-// inside a signal and no stream buffer holds it back.
-void reportUndeleted(const char *name, int error) {
     char line[2048];
     std::size_t used = 0;
-    for (const char *part : {prog, ": cannot delete unfinished volume '", name, "': ", errorText(error)})
+    for (const char *part : {prog, ": cannot delete unfinished volume '", name, "': ", text})
         for (; *part != '\0' && used < sizeof line - 1; part++) line[used++] = *part;
     line[used++] = '\n';
     const ssize_t written = write(STDERR_FILENO, line, used);
@@ -106,9 +97,12 @@ void catchSignals() {
 
 // Only the main thread changes the register, and only while it is the one thread, so only its own
 // mask matters here.
-void holdSignals(sigset_t *before) { maskSignals(SIG_BLOCK, caughtSignals(), before); }
+void holdSignals(sigset_t *before) {
+    const sigset_t caught = caughtSignals();
+    exitOnErrorNumber(pthread_sigmask(SIG_BLOCK, &caught, before));
+}
 
-void releaseSignals(const sigset_t &before) { maskSignals(SIG_SETMASK, before, nullptr); }
+void releaseSignals(const sigset_t &before) { exitOnErrorNumber(pthread_sigmask(SIG_SETMASK, &before, nullptr)); }
 
 void cleanUp() {
     // While the register is taken apart, a signal must not read it half-done.

@@ -1,10 +1,9 @@
-// The run state: the few program-wide variables that the whole run shares, the system-error
-// exit and the exit clean-up. Everything here is zero until the run fills it.
+// The run state: the few program-wide variables that the whole run shares, and the system-error
+// exit. Everything here is zero until the run fills it.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <csignal>
 #include <cstdio>
 #include <sys/types.h>
 
@@ -14,7 +13,7 @@ extern std::uint64_t ntodo;    // number of names in todo
 extern std::uint64_t width;    // slice width in pixels, 1 to 4096 once read
 extern std::uint64_t height;   // slice height in pixels, 1 to 4096 once read
 
-// The register of unfinished outputs (see cleanUp.cpp), one entry per channel r, g, b. The signal
+// The register of unfinished outputs (see run/cleanUp.h), one entry per channel r, g, b. The signal
 // handler reads it at any moment, so the names and streams are atomic pointers: a store is never
 // seen half-done, and the compiler keeps the order in which the main flow writes them.
 static_assert(std::atomic<FILE *>::is_always_lock_free && std::atomic<char *>::is_always_lock_free,
@@ -28,18 +27,6 @@ extern bool df3Closed[3];              // the already-closed mark: the final clo
 // Prints "<prog>: error <text of errno>" and ends the process with status 1 (running cleanUp).
 [[noreturn]] void errExit();
 
-// The exit handler: deletes every output still on the register, then releases the run's memory.
-void cleanUp();
-
-// Deletes output c if its name still leads to the file this run created; when that file is there
-// but cannot be deleted, says so on standard error, naming it and why. Async-signal-safe.
-void unlinkIfOurs(int c);
-
-// Makes the fatal signals delete the unfinished outputs before they end the process.
-void catchSignals();
-
-// Holds off the fatal signals while the register changes, so the handler never sees it half-done;
-// the mask as it was goes into `before`, and releaseSignals puts it back, so a signal the caller
-// had blocked stays blocked.
-void holdSignals(sigset_t *before);
-void releaseSignals(const sigset_t &before);
+// For calls that answer an error number instead of setting errno (the pthread functions): errExit
+// with that number, unless it is 0.
+void exitOnErrorNumber(int error);

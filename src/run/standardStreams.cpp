@@ -25,9 +25,12 @@ void guardStandardStreams() {
             errExit();
         }
     }
+    if (!setBuffering(stdout, _IOLBF)) errExit();
+}
+
+bool setBuffering(FILE *stream, int mode) {
     errno = 0;
-    if (std::setvbuf(stdout, nullptr, _IOLBF, 0) != 0) {
-        if (errno == 0) errno = EINVAL; // setvbuf need not set one
-        errExit();
-    }
+    if (std::setvbuf(stream, nullptr, mode, 0) == 0) return true;
+    if (errno == 0) errno = EINVAL;
+    return false;
 }

@@ -10,20 +10,22 @@
 #include <dirent.h>
 #include <unistd.h>
 
+namespace {
+
+// The largest slice count: the z size of a volume is a 16-bit field.
+constexpr std::uint64_t maxSlices = 65535;
+
+// True when the entry name ends in exactly ".tga" after its last dot and starts with the basename.
 bool isSliceName(const char *name, const char *base, std::size_t baseLen) {
     const char *dot = std::strrchr(name, '.');
     if (dot == nullptr || std::strcmp(dot, ".tga") != 0) return false;
     return std::strncmp(name, base, baseLen) == 0;
 }
 
-int cmpNames(const void *a, const void *b) {
-    return std::strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
-}
-
 // The next entry of dir, or null at the end of the directory. A failed read (an I/O error, a
 // directory removed meanwhile) is not an end: taken for one, it would silently drop the slices
 // after it. readdir tells the two apart only by errno, so errno is cleared right before each call.
-static const dirent *nextEntry(DIR *dir) {
+const dirent *nextEntry(DIR *dir) {
     errno = 0;
     const dirent *entry = readdir(dir);
     if (entry == nullptr && errno != 0) errExit();
@@ -31,11 +33,17 @@ static const dirent *nextEntry(DIR *dir) {
 }
 
 // The directory changed between the two passes: the list no longer says what the stack is.
-[[noreturn]] static void consistencyStop() {
+[[noreturn]] void consistencyStop() {
     std::fprintf(stderr, "%s: mkTodos: check 'ntodo == n' failed: the directory changed while it "
                          "was read\n",
                  prog);
     std::exit(1);
+}
+
+} // namespace
+
+int cmpNames(const void *a, const void *b) {
+    return std::strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
 }
 
 std::uint64_t mkTodos(const char *base) {

@@ -1,5 +1,4 @@
 #include "volume/checkedIo.h"
-#include "run/runState.h"
 
 #include <cerrno>
 
@@ -12,7 +11,8 @@ constexpr int noData = ENODATA;
 constexpr int noData = EIO;
 #endif
 
-bool moved(std::size_t done, std::size_t count) {
+// True when all count items moved; otherwise gives a short transfer an error number.
+bool allMoved(std::size_t done, std::size_t count) {
     if (done == count) return true;
     if (errno == 0) errno = noData;
     return false;
@@ -22,18 +22,10 @@ bool moved(std::size_t done, std::size_t count) {
 
 bool readAll(void *buf, std::size_t size, std::size_t count, FILE *in) {
     errno = 0;
-    return moved(std::fread(buf, size, count, in), count);
+    return allMoved(std::fread(buf, size, count, in), count);
 }
 
 bool writeAll(const void *buf, std::size_t size, std::size_t count, FILE *out) {
     errno = 0;
-    return moved(std::fwrite(buf, size, count, out), count);
-}
-
-void readExactly(void *buf, std::size_t size, std::size_t count, FILE *in) {
-    if (!readAll(buf, size, count, in)) errExit();
-}
-
-void writeExactly(const void *buf, std::size_t size, std::size_t count, FILE *out) {
-    if (!writeAll(buf, size, count, out)) errExit();
+    return allMoved(std::fwrite(buf, size, count, out), count);
 }

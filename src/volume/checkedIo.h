@@ -10,7 +10,3 @@
 // False, with errno set, when fewer than count items moved.
 bool readAll(void *buf, std::size_t size, std::size_t count, FILE *in);
 bool writeAll(const void *buf, std::size_t size, std::size_t count, FILE *out);
-
-// The same, ending the run through errExit when fewer than count items moved.
-void readExactly(void *buf, std::size_t size, std::size_t count, FILE *in);
-void writeExactly(const void *buf, std::size_t size, std::size_t count, FILE *out);

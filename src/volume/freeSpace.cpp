@@ -6,18 +6,18 @@
 
 #include <sys/statvfs.h>
 
-bool spaceSuffices(std::uint64_t width, std::uint64_t height, std::uint64_t count,
+bool spaceSuffices(std::uint64_t xSize, std::uint64_t ySize, std::uint64_t zSize,
                    std::uint64_t blockSize, std::uint64_t available) {
     if (available == 0 || blockSize == 0) return false;
     // 4096 x 4096 x 65535 is about 2^40: the product fits 64 bits with room to spare.
-    const std::uint64_t needed = ((width * height * count + 8192) / blockSize) * 3;
+    const std::uint64_t needed = ((xSize * ySize * zSize + 8192) / blockSize) * 3;
     return available > needed;
 }
 
-bool enoughSpace(std::uint64_t width, std::uint64_t height, std::uint64_t count) {
+bool enoughSpace(std::uint64_t xSize, std::uint64_t ySize, std::uint64_t zSize) {
     struct statvfs fs;
     if (statvfs(".", &fs) == -1) errExit();
     // Some file systems report no block size; the fragment size is the next best unit.
     const std::uint64_t blockSize = fs.f_bsize != 0 ? fs.f_bsize : fs.f_frsize;
-    return spaceSuffices(width, height, count, blockSize, fs.f_bavail);
+    return spaceSuffices(xSize, ySize, zSize, blockSize, fs.f_bavail);
 }

@@ -25,6 +25,7 @@ namespace {
 
 constexpr long sizeOffset = 12;
 constexpr long pixelOffset = 18;
+constexpr std::uint64_t maxSide = 4096; // the largest slice side accepted
 
 // Slices named in a warning of their own; the others are only counted, so that a stack of
 // thousands of such slices does not bury the output.
@@ -77,13 +78,16 @@ void checkHeader(const char *name, int fd) {
                  static_cast<unsigned long long>(height));
 }
 
-std::uint64_t readLittleEndian16(FILE *in) {
+// Reads the next little-endian 16-bit field as a slice side into `side`, if it is from 1 to
+// maxSide; false, leaving `side` as it was, if not. errExit if the field cannot be read.
+bool readSide(FILE *in, std::uint64_t &side) {
     unsigned char field[2];
-    readExactly(field, 1, 2, in);
-    return field[0] + 256u * field[1];
+    if (!readAll(field, 1, 2, in)) errExit();
+    const std::uint64_t value = field[0] + 256u * field[1];
+    if (value < 1 || value > maxSide) return false;
+    side = value;
+    return true;
 }
-
-bool sideOk(std::uint64_t side) { return side >= 1 && side <= maxSide; }
 
 // Opens a slice for reading without ever waiting: a FIFO with no writer would otherwise hang the
 // run at its open, with part-written volumes on disk, until someone killed it. Opened this way it
@@ -108,20 +112,10 @@ bool readSize() {
     if (in == nullptr) errExit();
     if (std::fseek(in, sizeOffset, SEEK_SET) != 0) errExit();
 
-    const std::uint64_t w = readLittleEndian16(in);
-    if (!sideOk(w)) {
-        std::fclose(in);
-        return false;
-    }
-    width = w;
-    const std::uint64_t h = readLittleEndian16(in);
-    if (!sideOk(h)) {
-        std::fclose(in);
-        return false;
-    }
-    height = h;
+    // The width is kept before the height is read: a run refused for its height has it set.
+    const bool accepted = readSide(in, width) && readSide(in, height);
     std::fclose(in);
-    return true;
+    return accepted;
 }
 
 FILE *openSlice(const char *name) {

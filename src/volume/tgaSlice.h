@@ -4,10 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-// The largest slice side accepted.
-constexpr std::uint64_t maxSide = 4096;
-
-// Reads width and height from the first slice; false when either is outside 1 to maxSide.
+// Reads width and height from the first slice; false when either is outside 1 to 4096.
 bool readSize();
 
 // Opens a slice for reading, positioned at its first pixel. Null, with errno set, on failure: the

@@ -9,12 +9,14 @@
 // A voxel is one colour component of one slice pixel, unchanged; x and y follow the slice's stored
 // pixel order and z the slice list. Each volume is written front to back with no seeking, since
 // every dimension is known before the first voxel.
-#include "volume/mkDf3s.h"
+#include "conversion/mkDf3s.h"
+#include "conversion/copyPixels.h"
 #include "volume/checkedIo.h"
 #include "volume/freeSpace.h"
-#include "volume/copyPixels.h"
 #include "volume/tgaSlice.h"
+#include "run/cleanUp.h"
 #include "run/runState.h"
+#include "run/standardStreams.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -62,15 +64,14 @@ bool createOutput(int c) {
     }
     df3Dev[c] = created.st_dev;
     df3Ino[c] = created.st_ino;
-    errno = 0;
     FILE *out = fdopen(fd, "wb");
     // Whole blocks go straight to the file: a stream buffer would only split each block in two.
-    if (out == nullptr || std::setvbuf(out, nullptr, _IONBF, 0) != 0) {
+    if (out == nullptr || !setBuffering(out, _IONBF)) {
         const int error = errno;
         unlinkIfOurs(c); // not on the register yet, so nobody else would delete it
         if (out != nullptr) std::fclose(out);
         else close(fd);
-        errno = error != 0 ? error : EINVAL; // setvbuf need not set one
+        errno = error;
         errExit();
     }
     df3File[c] = out;
@@ -119,7 +120,7 @@ int mkDf3s(const char *base) {
         df3Name[c] = strdup(name);
         if (df3Name[c] == nullptr) errExit();
         if (!createOutput(c)) return preparationFailed(base);
-        writeExactly(header, 1, headerSize, df3File[c]);
+        if (!writeAll(header, 1, headerSize, df3File[c])) errExit();
     }
 
     copyPixels();

@@ -4,22 +4,24 @@
 // channel c once every earlier block has written channel c. Each volume is so written front to
 // back, one write after another, and no block's data leaves the core that split it.
 //
+// The turns are counters under one lock: a worker waits while the counter is below its block, and
+// the worker that ran a step advances the counter and wakes every waiter.
+//
 // Only the main thread opens slices, prints progress and ends the run. A failure is recorded with
 // its place in the stack; both workers still finish every step before that place, as a single
 // thread would have, and start no step after it once they have seen it. Steps already under way
 // when it is recorded may still run (the read, or the open, of the next block, up to two writes);
 // they change nothing a user sees, since only the earliest failure is reported and the volumes
 // are deleted. The main thread then joins the helper and ends the run with that failure.
-#include "volume/copyPixels.h"
+#include "conversion/copyPixels.h"
 #include "volume/checkedIo.h"
 #include "volume/splitPixels.h"
 #include "volume/tgaSlice.h"
-#include "volume/turns.h"
 #include "run/runState.h"
-#include "slices/mkTodos.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <pthread.h>
 
 namespace {
@@ -27,15 +29,20 @@ namespace {
 // Pixels moved per block: 384 KiB in, three 128 KiB channel buffers out, so a block stays in the
 // processor's L2 cache between the read, the split and the writes. Measured with bench/run.py on
 // 64 slices of 2048 x 2048: 2^16 to 2^18 pixels run alike; 2^20 pixels (1 MiB writes) made the
-// kernel's share of the run swing from 0.25 s to 1.4 s between identical runs.
-constexpr std::uint64_t blockPixels = std::uint64_t{1} << 17;
-constexpr std::uint64_t maxBlocksPerSlice = (maxSide * maxSide + blockPixels - 1) / blockPixels;
-static_assert(maxSlices * maxBlocksPerSlice < turnFailure, "every block number fits a turn");
+// kernel's share of the run swing from 0.25 s to 1.4 s between identical runs. A test build sets
+// tiny blocks (SLICEVOL_BLOCK_PIXELS), so that rare interleavings of the two workers become common.
+#ifndef SLICEVOL_BLOCK_PIXELS
+#define SLICEVOL_BLOCK_PIXELS (1 << 17)
+#endif
+constexpr std::uint64_t blockPixels = SLICEVOL_BLOCK_PIXELS;
 
 // Starting the helper and faulting in its buffers costs about 3.5 ms on the benchmark machine, what
 // some 128 blocks gain from it (paired runs of 2 workers against 1: 8 blocks 1.28 x as long, 64
 // blocks 1.17 x, 128 blocks even). A slice of one block would leave it nothing to do at all.
-constexpr std::uint64_t minBlocksForHelper = 128;
+#ifndef SLICEVOL_HELPER_MIN_BLOCKS
+#define SLICEVOL_HELPER_MIN_BLOCKS 128
+#endif
+constexpr std::uint64_t minBlocksForHelper = SLICEVOL_HELPER_MIN_BLOCKS;
 
 struct Buffers {
     alignas(64) unsigned char pixels[blockPixels * 3];
@@ -43,44 +50,52 @@ struct Buffers {
 };
 Buffers buffers[2]; // one set per worker
 
-Turn readTurn;     // the block whose read may start
-Turn writeTurn[3]; // per channel, the block whose write may start
-
-unsigned workers;       // 2 on stacks of minBlocksForHelper and slices of two blocks or more
-std::uint64_t perSlice; // blocks per slice
-FILE *slice;            // the slice being read; only the main thread opens and closes it
+unsigned workers;             // 2 on stacks of minBlocksForHelper and slices of two blocks or more
+std::uint64_t blocksPerSlice; // blocks per slice
+FILE *slice;                  // the slice being read; only the main thread opens and closes it
 
 // A step's place in the stack: block after block, and in each block its read, then its writes in
 // the channel order r, g, b. A single thread runs the steps in exactly this order.
 std::uint64_t place(std::uint64_t block, int step) { return block * 4 + step; }
 constexpr std::uint64_t noFailure = UINT64_MAX;
-std::atomic<std::uint64_t> failedAt{noFailure}; // the earliest failed step so far
 
-// Each worker's own earliest failure, if any; only that worker writes it.
-struct Failure {
-    std::uint64_t at = noFailure;
-    int error = 0;
-};
-Failure failures[2];
+// Everything the two workers share, under one lock. POSIX defines no failure for locking,
+// waiting on and waking a statically initialised default mutex and condition, so their results
+// are not looked at.
+pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t turnPassed = PTHREAD_COND_INITIALIZER;
+std::uint64_t readTurn;                // the block whose read may start
+std::uint64_t writeTurn[3];            // per channel, the block whose write may start
+std::uint64_t failedAt = noFailure;    // the earliest failed step so far
+int failedError;                       // and its error number
 
-// Records worker w's failure of the step at `at`, with the current errno, and wakes every worker.
-void fail(unsigned w, std::uint64_t at) {
-    if (at < failures[w].at) failures[w] = {at, errno};
-    for (std::uint64_t seen = failedAt; at < seen && !failedAt.compare_exchange_weak(seen, at);) {
+// Records a failure of the step at `at` with the current errno, and wakes every waiting worker.
+void fail(std::uint64_t at) {
+    const int error = errno;
+    pthread_mutex_lock(&lock);
+    if (at < failedAt) {
+        failedAt = at;
+        failedError = error;
     }
-    for (Turn *turn : {&readTurn, &writeTurn[0], &writeTurn[1], &writeTurn[2]})
-        advance(*turn, turnFailure);
+    pthread_cond_broadcast(&turnPassed);
+    pthread_mutex_unlock(&lock);
 }
 
 // Waits until turn has reached block. False when a failure before `at` means that the step at
 // `at` would never have run in a single thread, so it must not run now.
-bool await(Turn &turn, std::uint64_t block, std::uint64_t at) {
-    for (;;) {
-        const std::uint32_t seen = turn.at;
-        if (failedAt < at) return false;
-        if ((seen & turnBlocks) >= block) return true;
-        sleepWhile(turn, seen);
-    }
+bool waitForTurn(const std::uint64_t &turn, std::uint64_t block, std::uint64_t at) {
+    pthread_mutex_lock(&lock);
+    while (turn < block && failedAt >= at) pthread_cond_wait(&turnPassed, &lock);
+    const bool mayRun = failedAt >= at;
+    pthread_mutex_unlock(&lock);
+    return mayRun;
+}
+
+void passTurn(std::uint64_t &turn) {
+    pthread_mutex_lock(&lock);
+    turn++;
+    pthread_cond_broadcast(&turnPassed);
+    pthread_mutex_unlock(&lock);
 }
 
 // Opens slice s for its first block, in that block's read turn: every read of the slice before is
@@ -88,7 +103,7 @@ bool await(Turn &turn, std::uint64_t block, std::uint64_t at) {
 bool startSlice(std::uint64_t s, std::uint64_t block) {
     if (slice != nullptr) std::fclose(slice);
     slice = openSlice(todo[s]);
-    if (slice == nullptr) fail(0, place(block, 0));
+    if (slice == nullptr) fail(place(block, 0));
     return slice != nullptr;
 }
 
@@ -98,8 +113,8 @@ bool startSlice(std::uint64_t s, std::uint64_t block) {
 // Printed even if this slice's first read failed; but not after an earlier failure, which a single
 // thread would have ended the run on.
 bool announce(std::uint64_t s, std::uint64_t block) {
-    for (Turn &turn : writeTurn)
-        if (!await(turn, block, place(block, 0))) return false;
+    for (const std::uint64_t &turn : writeTurn)
+        if (!waitForTurn(turn, block, place(block, 0))) return false;
     std::printf("adding file '%s'\n", todo[s]);
     return true;
 }
@@ -110,21 +125,21 @@ void work(unsigned w) {
     Buffers &own = buffers[w];
     const std::uint64_t slicePixels = width * height;
     for (std::uint64_t s = 0; s < ntodo; s++) {
-        for (std::uint64_t b = w; b < perSlice; b += workers) {
-            const std::uint64_t block = s * perSlice + b;
+        for (std::uint64_t b = w; b < blocksPerSlice; b += workers) {
+            const std::uint64_t block = s * blocksPerSlice + b;
             const std::size_t n = std::min(blockPixels, slicePixels - b * blockPixels);
-            if (!await(readTurn, block, place(block, 0))) return;
+            if (!waitForTurn(readTurn, block, place(block, 0))) return;
             if (b == 0 && !startSlice(s, block)) return;
             const bool read = readAll(own.pixels, 3, n, slice);
-            if (read) advance(readTurn, 1);
-            else fail(w, place(block, 0));
+            if (read) passTurn(readTurn);
+            else fail(place(block, 0));
             if ((b == 0 && !announce(s, block)) || !read) return;
 
             splitPixels(own.pixels, n, own.channels[0], own.channels[1], own.channels[2]);
             for (int c = 0; c < 3; c++) {
-                if (!await(writeTurn[c], block, place(block, 1 + c))) return;
-                if (!writeAll(own.channels[c], 1, n, df3File[c])) return fail(w, place(block, 1 + c));
-                advance(writeTurn[c], 1);
+                if (!waitForTurn(writeTurn[c], block, place(block, 1 + c))) return;
+                if (!writeAll(own.channels[c], 1, n, df3File[c])) return fail(place(block, 1 + c));
+                passTurn(writeTurn[c]);
             }
         }
     }
@@ -138,8 +153,8 @@ void *helperMain(void *) {
 } // namespace
 
 void copyPixels() {
-    perSlice = (width * height + blockPixels - 1) / blockPixels;
-    workers = perSlice >= 2 && perSlice * ntodo >= minBlocksForHelper ? 2 : 1;
+    blocksPerSlice = (width * height + blockPixels - 1) / blockPixels;
+    workers = blocksPerSlice >= 2 && blocksPerSlice * ntodo >= minBlocksForHelper ? 2 : 1;
     // The helper starts with the main thread's signal mask, the one the run was started with: a
     // caught signal that the kernel gives to the helper (a write past a file-size limit, or one sent
     // to the helper alone) runs the handler there, as right there as on the main thread, since the
@@ -148,15 +163,9 @@ void copyPixels() {
     pthread_t helper;
     if (workers == 2 && pthread_create(&helper, nullptr, helperMain, nullptr) != 0) workers = 1;
     work(0);
-    if (workers == 2) {
-        if (const int error = pthread_join(helper, nullptr); error != 0) {
-            errno = error;
-            errExit();
-        }
-    }
-    const Failure &first = failures[0].at < failures[1].at ? failures[0] : failures[1];
-    if (first.at != noFailure) {
-        errno = first.error;
+    if (workers == 2) exitOnErrorNumber(pthread_join(helper, nullptr));
+    if (failedAt != noFailure) {
+        errno = failedError;
         errExit();
     }
     std::fclose(slice);
