@@ -60,16 +60,13 @@ namespace {
 
 // Runs as nobody need a copy of a build file that nobody can reach: the build tree may lie under a
 // folder only its owner may enter (a mode-0700 home). One copy each, for the whole test program.
-std::string reachableBy(const RunOptions &options, const std::string &file) {
+std::string reachableBy(const RunOptions &options, const fs::path &file) {
     if (!options.unprivileged || geteuid() != 0) return file;
     static ScratchDir shared;
-    static std::map<std::string, std::string> copies;
-    if (copies.empty()) fs::permissions(shared.path, fs::perms::owner_all | fs::perms::group_read |
-                                                         fs::perms::group_exec | fs::perms::others_read |
-                                                         fs::perms::others_exec);
-    auto [copy, made] = copies.try_emplace(file, (shared.path / std::to_string(copies.size())).string());
-    if (made) fs::copy_file(file, copy->second);
-    return copy->second;
+    fs::permissions(shared.path, fs::perms::others_exec, fs::perm_options::add);
+    const fs::path copy = shared.path / file.filename();
+    if (!fs::exists(copy)) fs::copy_file(file, copy);
+    return copy;
 }
 
 // The environment for the run: ours, with the given NAME=value pairs replacing any of the same name.

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr unsigned side = 512;
-
 // 64 slices of 1024 x 256, two blocks each: enough blocks for the helper to start. Made once; each
 // case gets hard links to it (slicevol never writes a slice).
 const Stack &linkHelperStack(const fs::path &into) {
@@ -128,31 +126,6 @@ TEST(CleanUp, ProgressWaitsForTheWritesBeforeIt) {
     expectUnchanged(before, dir.path);
 }
 
-// Clean-up deletes by name, so it must spare a file that took an unfinished output's name while
-// the run was stopped (a rename over it, or a second run's finished volume): by a signal, and by
-// an error (a later slice cut short).
-TEST(CleanUp, SparesAFilePutInPlaceOfAnOutput) {
-    SKIP_WITHOUT_FAULT_SHIM();
-    for (const bool bySignal : {true, false}) {
-        SCOPED_TRACE(bySignal ? "SIGTERM" : "a short slice");
-        ScratchDir dir;
-        makeStack(dir.path, "s", side, side, 3);
-        if (!bySignal) writeFile(dir.path / "s002.tga", tga(side, side, "short"));
-        Snapshot expected = snapshot(dir.path);
-        expected["s_g.df3"] = "file:someone else's volume";
-        RunOptions options = withShim("SHIM_STOP_AT_OPEN=s001.tga");
-        options.whenStopped = [&](pid_t pid) {
-            writeFile(dir.path / "other", "someone else's volume");
-            fs::rename(dir.path / "other", dir.path / "s_g.df3");
-            if (bySignal) kill(pid, SIGTERM);
-        };
-        const RunResult run = runSlicevol(dir.path, {"s"}, options);
-        if (bySignal) EXPECT_EQ(run.signal, SIGTERM);
-        else EXPECT_EQ(run.err, errorLine(ENODATA));
-        expectUnchanged(expected, dir.path);
-    }
-}
-
 // Started with standard descriptors closed, slicevol must not let a volume take their numbers:
 // more than a stream buffer of progress would otherwise end up inside the red or green volume.
 TEST(CleanUp, ClosedStandardDescriptors) {
@@ -185,33 +158,45 @@ TEST(CleanUp, SignalIgnoredOrBlockedAtStartStaysSo) {
     }
 }
 
-// The folder stops taking deletions while the run is stopped: whatever then ends the run (a
-// signal, or an error), every unfinished volume left behind is named on standard error, and why.
-TEST(CleanUp, SaysWhichOutputsItCannotDelete) {
+// While the run is stopped at its second slice, something changes under it; then a signal or an
+// error (a later slice cut short) ends it. Clean-up deletes by name, so it must spare a file
+// renamed over an output (or a second run's finished volume); an output it cannot delete (the
+// folder made unwritable) it names on standard error, with the reason, and leaves.
+TEST(CleanUp, OutputsChangedWhileTheRunIsStopped) {
     SKIP_WITHOUT_FAULT_SHIM();
+    for (const bool renamedOver : {true, false})
     for (const bool bySignal : {true, false}) {
-        SCOPED_TRACE(bySignal ? "SIGTERM" : "a short slice");
+        SCOPED_TRACE(::testing::Message() << (renamedOver ? "renamed over" : "undeletable") << ", "
+                                          << (bySignal ? "SIGTERM" : "a short slice"));
         ScratchDir dir;
         makeStack(dir.path, "s", 16, 16, 3);
         if (!bySignal) writeFile(dir.path / "s002.tga", tga(16, 16, "short"));
         fs::permissions(dir.path, fs::perms::all);
+        Snapshot expected = snapshot(dir.path);
         RunOptions options = withShim("SHIM_STOP_AT_OPEN=s001.tga");
         options.unprivileged = true; // as root, the folder's permissions would not apply
         options.whenStopped = [&](pid_t pid) {
-            fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec |
-                                          fs::perms::others_read | fs::perms::others_exec);
+            if (renamedOver) {
+                writeFile(dir.path / "other", "someone else's volume");
+                fs::rename(dir.path / "other", dir.path / "s_g.df3");
+            } else {
+                fs::permissions(dir.path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                                fs::perm_options::remove);
+            }
             if (bySignal) kill(pid, SIGTERM);
         };
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
         fs::permissions(dir.path, fs::perms::all);
-        std::string err = bySignal ? "" : errorLine(ENODATA);
-        for (const std::string &output : outputNames("s")) {
-            err += "slicevol: cannot delete unfinished volume '" + output + "': " + std::strerror(EACCES) + "\n";
-            EXPECT_TRUE(fs::exists(dir.path / output)) << output;
-        }
-        EXPECT_EQ(run.err, err);
         if (bySignal) EXPECT_EQ(run.signal, SIGTERM);
         else EXPECT_EQ(run.status, 1);
+        std::string err = bySignal ? "" : errorLine(ENODATA);
+        if (renamedOver) expected["s_g.df3"] = "file:someone else's volume";
+        else for (const std::string &output : outputNames("s")) {
+            err += "slicevol: cannot delete unfinished volume '" + output + "': " + std::strerror(EACCES) + "\n";
+            expected[output] = snapshot(dir.path).at(output); // part-written, left behind
+        }
+        EXPECT_EQ(run.err, err);
+        expectUnchanged(expected, dir.path);
     }
 }
 

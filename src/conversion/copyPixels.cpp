@@ -156,10 +156,10 @@ void copyPixels() {
     blocksPerSlice = (width * height + blockPixels - 1) / blockPixels;
     workers = blocksPerSlice >= 2 && blocksPerSlice * ntodo >= minBlocksForHelper ? 2 : 1;
     // The helper starts with the main thread's signal mask, the one the run was started with: a
-    // caught signal that the kernel gives to the helper (a write past a file-size limit, or one sent
-    // to the helper alone) runs the handler there, as right there as on the main thread, since the
-    // register does not change while the helper lives. A helper that cannot be started leaves the
-    // whole stack to the main thread.
+    // caught signal that the kernel gives to the helper (a write past a file-size limit, or one
+    // sent to the helper alone) runs the handler there, as right there as on the main thread,
+    // since the register does not change while the helper lives. A helper that cannot be started
+    // leaves the whole stack to the main thread.
     pthread_t helper;
     if (workers == 2 && pthread_create(&helper, nullptr, helperMain, nullptr) != 0) workers = 1;
     work(0);

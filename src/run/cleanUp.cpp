@@ -35,10 +35,9 @@ sigset_t caughtSignals() {
     return set;
 }
 
-
-// Runs inside a signal: only lstat, unlink, signal and raise, which are async-signal-safe. No stdio,
-// no memory. The names and identities it reads were complete before their outputs went on the
-// register.
+// Runs inside a signal: only lstat, unlink, write, signal and raise, which are async-signal-safe.
+// No stdio, no memory. The names and identities it reads were complete before their outputs went
+// on the register.
 void deleteUnfinished(int sig) {
     for (int c = 0; c < 3; c++)
         if (df3File[c] != nullptr) unlinkIfOurs(c);
@@ -46,10 +45,6 @@ void deleteUnfinished(int sig) {
     signal(sig, SIG_DFL);
     raise(sig);
 }
-
-} // namespace
-
-namespace {
 
 // "<prog>: cannot delete unfinished volume '<name>': <text>", in one write(2), so that it is safe
 // inside a signal and no stream buffer holds it back. strerror may translate its text, which is
@@ -102,7 +97,9 @@ void holdSignals(sigset_t *before) {
     exitOnErrorNumber(pthread_sigmask(SIG_BLOCK, &caught, before));
 }
 
-void releaseSignals(const sigset_t &before) { exitOnErrorNumber(pthread_sigmask(SIG_SETMASK, &before, nullptr)); }
+void releaseSignals(const sigset_t &before) {
+    exitOnErrorNumber(pthread_sigmask(SIG_SETMASK, &before, nullptr));
+}
 
 void cleanUp() {
     // While the register is taken apart, a signal must not read it half-done.

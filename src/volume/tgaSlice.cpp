@@ -32,6 +32,8 @@ constexpr std::uint64_t maxSide = 4096; // the largest slice side accepted
 constexpr std::uint64_t namedWarnings = 3;
 std::uint64_t warnedSlices;
 
+unsigned littleEndian16(const unsigned char *field) { return field[0] + 256u * field[1]; }
+
 const char *imageTypeName(unsigned type) {
     switch (type) {
     case 0: return "no image data";
@@ -57,7 +59,7 @@ void describeDeviations(const unsigned char (&header)[pixelOffset], char *found,
     if (header[1] != 0) add("colour-map type %u", header[1]);
     if (header[2] != 2) add("image type %u (%s)", header[2], imageTypeName(header[2]));
     if (header[16] != 24) add("%u bits per pixel", header[16]);
-    const unsigned long long w = header[12] + 256u * header[13], h = header[14] + 256u * header[15];
+    const unsigned long long w = littleEndian16(header + 12), h = littleEndian16(header + 14);
     if (w != width || h != height)
         add("size %llu x %llu, not %llu x %llu", w, h, static_cast<unsigned long long>(width),
             static_cast<unsigned long long>(height));
@@ -83,7 +85,7 @@ void checkHeader(const char *name, int fd) {
 bool readSide(FILE *in, std::uint64_t &side) {
     unsigned char field[2];
     if (!readAll(field, 1, 2, in)) errExit();
-    const std::uint64_t value = field[0] + 256u * field[1];
+    const std::uint64_t value = littleEndian16(field);
     if (value < 1 || value > maxSide) return false;
     side = value;
     return true;
@@ -133,6 +135,7 @@ FILE *openSlice(const char *name) {
 
 void reportUnnamedWarnings() {
     if (warnedSlices <= namedWarnings) return;
-    std::fprintf(stderr, "%s: warning %llu more slices have headers that say otherwise; read the same way\n",
+    std::fprintf(stderr,
+                 "%s: warning %llu more slices have headers that say otherwise; read the same way\n",
                  prog, static_cast<unsigned long long>(warnedSlices - namedWarnings));
 }
