@@ -10,12 +10,17 @@ TSAN_BUILD ?= build-tsan
 TINY_BUILD ?= build-tiny-blocks
 JOBS ?= 2
 CMAKE_FLAGS ?=
+# The builds' own make need not say which folder it enters and leaves.
+MAKEFLAGS += --no-print-directory
 
 # After ctest: why each skipped test was skipped (the reasons ctest itself does not show).
 SKIP_REASONS = grep -h '^skipped: ' Testing/Temporary/LastTest.log 2>/dev/null | sort -u | sed 's/^/  /'
 CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
+# Without GoogleTest the build has no tests: say so last, where a newcomer looks, and stop. A
+# recipe is expanded only once its prerequisites are built, so the build folder is there by then.
+NEED_TESTS = $(if $(wildcard $(1)/tests/CTestTestfile.cmake),,$(error no tests were built: GoogleTest was not found (Debian and Ubuntu: apt-get install libgtest-dev)))
 
-.PHONY: all configure demo test test-sanitize test-tsan test-tiny-blocks bench package package-source clean
+.PHONY: all configure demo test test-sanitize test-tsan test-tiny-blocks test-sanitize-build test-tsan-build test-tiny-blocks-build bench package package-source clean
 
 configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -23,28 +28,43 @@ configure:
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: configure
-	cmake --build $(BUILD) -j $(JOBS) --target slicevol makeStack
-	rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
-	cd $(BUILD)/demo && ../makeStack cloud 256 256 100 && ../slicevol cloud | tail -n 3
-	cd $(BUILD)/demo && ls -l cloud_r.df3 cloud_g.df3 cloud_b.df3 && od -A d -t x1 -N 6 cloud_r.df3
+# The demo shows what a newcomer needs: the build's progress, the conversion, the three volumes.
+demo:
+	@echo "== building $(BUILD)/slicevol (compiler messages, if any, follow)"
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target slicevol makeStack >/dev/null
+	@echo "== converting a 100-slice example stack in $(BUILD)/demo/ (last 3 progress lines)"
+	@rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
+	@cd $(BUILD)/demo && ../makeStack cloud 256 256 100 && ../slicevol cloud | tail -n 3
+	@echo "== the three volumes, and the red one's 6-byte header"
+	@cd $(BUILD)/demo && ls -l cloud_r.df3 cloud_g.df3 cloud_b.df3 && od -A d -t x1 -N 6 cloud_r.df3
 
 test: all
+	$(call NEED_TESTS,$(BUILD))
 	@cd $(BUILD) && { $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
 
-test-sanitize:
+test-sanitize-build:
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICEVOL_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+
+test-sanitize: test-sanitize-build
+	$(call NEED_TESTS,$(SANITIZE_BUILD))
 	@cd $(SANITIZE_BUILD) && { $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
 
-test-tsan:
+test-tsan-build:
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICEVOL_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
+
+test-tsan: test-tsan-build
+	$(call NEED_TESTS,$(TSAN_BUILD))
 	@cd $(TSAN_BUILD) && { TSAN_OPTIONS=halt_on_error=1 $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
 
-test-tiny-blocks:
+test-tiny-blocks-build:
 	cmake -S . -B $(TINY_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICEVOL_TSAN=ON -DSLICEVOL_TEST_BLOCK_PIXELS=16 $(CMAKE_FLAGS)
 	cmake --build $(TINY_BUILD) -j $(JOBS)
+
+test-tiny-blocks: test-tiny-blocks-build
+	$(call NEED_TESTS,$(TINY_BUILD))
 	@cd $(TINY_BUILD) && { TSAN_OPTIONS=halt_on_error=1 $(CTEST) -R '^(Conversion|CleanUp)[.]'; status=$$?; $(SKIP_REASONS); exit $$status; }
 
 bench: configure
@@ -54,8 +74,12 @@ bench: configure
 package: all
 	cd $(BUILD) && cpack
 
-package-source: configure
-	cd $(BUILD) && cpack --config CPackSourceConfig.cmake
+# The source tarball holds what git tracks, as the working tree has it: no stray notes, no builds.
+package-source:
+	@version=$$(sed -n 's/^project(slicevol VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt) && \
+	name=slicevol-$$version-Source && mkdir -p $(BUILD) && \
+	git ls-files -z | tar --null -T - --transform "s,^,$$name/," -czf $(BUILD)/$$name.tar.gz && \
+	echo "$(BUILD)/$$name.tar.gz"
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(TINY_BUILD)

@@ -5,7 +5,7 @@
 #   sh examples/render.sh [SLICEVOL] [OUTDIR]
 #
 # SLICEVOL defaults to build/slicevol (make all), OUTDIR to build/example. The picture ends up in
-# OUTDIR/shape.png. Needs povray (Debian package povray).
+# OUTDIR/shape.png. Needs povray and its include files (Debian packages povray, povray-includes).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 slicevol=$(realpath "${1:-build/slicevol}")

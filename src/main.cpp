@@ -3,9 +3,12 @@
 #include "conversion/mkDf3s.h"
 #include "slices/mkTodos.h"
 #include "run/cleanUp.h"
+#include "run/errExit.h"
 #include "run/runState.h"
 #include "run/standardStreams.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char **argv) {
@@ -18,7 +21,9 @@ int main(int argc, char **argv) {
     }
     const char *base = argv[1];
 
-    if (std::atexit(cleanUp) != 0) errExit();
+    // atexit need not set errno; it fails only when it has no room for one more handler.
+    errno = 0;
+    if (std::atexit(cleanUp) != 0) errExitOr(ENOMEM);
     catchSignals();
 
     if (mkTodos(base) == 0) {

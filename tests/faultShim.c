@@ -8,8 +8,8 @@
  *   SHIM_FCLOSE_FAIL=SUFFIX      fclose of a file whose path ends in SUFFIX closes it, then
  *                                reports failure with ENOSPC, like a flush that found the disk full
  *   SHIM_READDIR_FAIL=N          readdir fails with EIO after N entries of each directory pass
- *   SHIM_STOP_AT_OPEN=NAME       opening NAME first stops the process (SIGSTOP), so a test can
- *                                act at a known point of the run
+ *   SHIM_STOP_AT_OPEN=NAME       opening NAME first stops the process (SIGSTOP) right after the
+ *                                open, so a test can act at a known point of the run
  *   SHIM_STOP_AT_PROGRESS=NAME   the progress line of NAME first stops the process
  *   SHIM_SLOW_WRITES=US          every fwrite waits US microseconds first, so that the volumes'
  *                                writes lag behind everything else the run does
@@ -151,8 +151,13 @@ size_t fwrite(const void *data, size_t size, size_t count, FILE *stream) {
             mode = va_arg(args, mode_t);                                                          \
             va_end(args);                                                                         \
         }                                                                                         \
-        if (stopAt && strcmp(path, stopAt) == 0) raise(SIGSTOP);                                  \
-        return NEXT(int (*)(const char *, int, ...), #call)(path, flags, mode);                   \
+        int fd = NEXT(int (*)(const char *, int, ...), #call)(path, flags, mode);                 \
+        if (stopAt && strcmp(path, stopAt) == 0) {                                                \
+            int error = errno;                                                                    \
+            raise(SIGSTOP);                                                                       \
+            errno = error;                                                                        \
+        }                                                                                         \
+        return fd;                                                                                \
     }
 
 STOP_THEN_OPEN(open)

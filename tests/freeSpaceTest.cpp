@@ -63,14 +63,4 @@ TEST(FreeSpace, RefusesBeforeCreatingAnything) {
     }
 }
 
-TEST(FreeSpace, FileSystemThatCannotBeAsked) {
-    SKIP_WITHOUT_FAULT_SHIM();
-    ScratchDir dir;
-    makeStack(dir.path, "s", 4, 4, 2);
-    const Snapshot before = snapshot(dir.path);
-    RunOptions options = withShim("SHIM_STATVFS=fail");
-    const RunResult run = runSlicevol(dir.path, {"s"}, options);
-    expectRefused(run, errorLine(EIO), before, dir.path);
-}
-
 } // namespace

@@ -41,17 +41,19 @@ TEST(Refusals, FirstSliceSizes) {
     }
 }
 
-// A later slice that ends early: its progress line, the error, and no volume left behind.
-TEST(Refusals, LaterSliceShorterThanTheFirst) {
-    ScratchDir dir;
-    makeStack(dir.path, "s", 64, 64, 3);
-    writeFile(dir.path / "s001.tga", tga(64, 64, randomPixels(64, 63, 5)));
-    const Snapshot before = snapshot(dir.path);
-    const RunResult run = runSlicevol(dir.path, {"s"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, progressLines({"s000.tga", "s001.tga"}));
-    EXPECT_EQ(run.err, errorLine(ENODATA));
-    expectUnchanged(before, dir.path);
+// A call the run makes before any output exists fails (through the fault shim): the file system
+// cannot be asked for its free space, or a directory read fails after two entries of each pass,
+// which must not be taken for the end of the directory (the slices after it would be dropped).
+TEST(Refusals, FailedCallsBeforeAnyOutput) {
+    SKIP_WITHOUT_FAULT_SHIM();
+    const std::pair<const char *, int> cases[] = {{"SHIM_STATVFS=fail", EIO}, {"SHIM_READDIR_FAIL=2", EIO}};
+    for (const auto &[setting, error] : cases) {
+        SCOPED_TRACE(setting);
+        ScratchDir dir;
+        makeStack(dir.path, "s", 4, 4, 5);
+        const Snapshot before = snapshot(dir.path);
+        expectRefused(runSlicevol(dir.path, {"s"}, withShim(setting)), errorLine(error), before, dir.path);
+    }
 }
 
 struct ExistingCase {

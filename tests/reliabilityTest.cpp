@@ -20,44 +20,51 @@ const Stack &linkHelperStack(const fs::path &into) {
     return stack;
 }
 
+enum Xfsz { ignored = 1, blocked = 2, byDefault = 4 }; // SIGXFSZ as the caller left it
+
 struct MidRunCase {
     const char *what;
     std::size_t shortAt;     // s001.tga ends after this many pixels (0: it is whole)
     long long fileSizeLimit; // bytes, or -1
+    int xfsz;                // the Xfsz settings to run a file-size limit with
     int error;               // the error that decides the message
     std::size_t progress;    // progress lines printed
+    bool s001Warns = false;  // s001.tga says it has 32 bits per pixel
 };
 
 // Failures in a block of the main thread (even blocks) and of the helper (odd blocks), on slices of
 // two blocks: each ends the run like a single thread would. Where two blocks fail, the earlier one
-// in the stack decides, even when the later one fails first. A file-size limit is met twice: with
-// SIGXFSZ ignored or blocked by the caller (the write fails) and at its default (the signal ends
-// the run).
+// in the stack decides, even when the later one fails first. A file-size limit is met with SIGXFSZ
+// ignored or blocked by the caller (the write fails) and at its default (the signal ends the run,
+// on whichever thread wrote).
 TEST(CleanUp, FailuresMidRun) {
-    enum Xfsz { ignored, blocked, byDefault };
-    const char *const xfszNames[] = {"ignored", "blocked", "at its default"};
+    const char *const xfszNames[] = {"", "ignored", "blocked", "", "at its default"};
     constexpr std::size_t block = 1 << 17, volume0 = 6 + 2 * block; // header and first slice
     const MidRunCase cases[] = {
-        {"short in the main thread's block", 100, -1, ENODATA, 2},
-        {"short in the helper's block", block + 100, -1, ENODATA, 2},
-        {"file-size limit in the main thread's block", 0, volume0 + 1000, EFBIG, 2},
-        {"file-size limit in the helper's block", 0, volume0 + block + 1000, EFBIG, 2},
-        {"short helper block read before an earlier write fails", block + 100, volume0 + 1000,
+        {"short in the main thread's block", 100, -1, ignored, ENODATA, 2},
+        {"short in the helper's block", block + 100, -1, ignored, ENODATA, 2},
+        {"file-size limit in the main thread's block", 0, volume0 + 1000, ignored | byDefault, EFBIG, 2},
+        {"file-size limit in the helper's block", 0, volume0 + block + 1000, ignored | blocked | byDefault,
          EFBIG, 2},
-        {"file-size limit in the first block", 0, 1000, EFBIG, 1},
-        // The next slice's progress line waits for this block's writes, and is never printed.
-        {"file-size limit in the helper's block of the first slice", 0, 6 + block + 1000, EFBIG, 1},
+        {"short helper block read before an earlier write fails", block + 100, volume0 + 1000, ignored,
+         EFBIG, 2},
+        {"file-size limit in the first block", 0, 1000, ignored, EFBIG, 1},
+        // The next slice's progress line, and its header warning, wait for this block's writes, and
+        // are never printed.
+        {"file-size limit in the helper's block of the first slice", 0, 6 + block + 1000, ignored, EFBIG, 1,
+         true},
     };
     for (const MidRunCase &c : cases) {
         for (const Xfsz xfsz : {ignored, blocked, byDefault}) {
-            if (xfsz != ignored && c.error != EFBIG) continue;
-            SCOPED_TRACE(::testing::Message() << c.what << ", SIGXFSZ "
-                                              << xfszNames[xfsz]);
+            if (!(c.xfsz & xfsz)) continue;
+            SCOPED_TRACE(::testing::Message() << c.what << ", SIGXFSZ " << xfszNames[xfsz]);
             ScratchDir dir;
             const Stack &stack = linkHelperStack(dir.path);
-            if (c.shortAt > 0) {
+            if (c.shortAt > 0 || c.s001Warns) {
+                std::string slice = tga(1024, 256, stack.pixels[1].substr(0, c.shortAt > 0 ? 3 * c.shortAt : std::string::npos));
+                if (c.s001Warns) slice[16] = 32;
                 fs::remove(dir.path / "s001.tga");
-                writeFile(dir.path / "s001.tga", tga(1024, 256, stack.pixels[1].substr(0, 3 * c.shortAt)));
+                writeFile(dir.path / "s001.tga", slice);
             }
             const Snapshot before = snapshot(dir.path);
             RunOptions options;
@@ -77,25 +84,40 @@ TEST(CleanUp, FailuresMidRun) {
     }
 }
 
-// The run stops itself as it opens its second slice, after its first progress line, with all
-// three volumes part-written and the helper started; the test checks that and sends the signal,
-// to the process or to the helper thread alone.
+// The run stops itself right after an open, the test checks where it stands and sends the signal,
+// to the process or to the helper thread alone. At the second slice's open, all three volumes are
+// part-written and the helper has started; at the green volume's creation, signals are held until
+// the volume is on the register, so the signal still finds it there.
 TEST(CleanUp, SignalsDuringTheConversion) {
     SKIP_WITHOUT_FAULT_SHIM();
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU})
-    for (const bool toHelper : {false, true}) {
-        SCOPED_TRACE(::testing::Message() << strsignal(sig) << (toHelper ? " to the helper" : ""));
+    struct Moment {
+        int sig;
+        const char *stopAt;
+        std::size_t outputs; // that exist when stopped
+        bool toHelper;
+    };
+    // Every caught signal once; two to the helper alone; one while an output is being created.
+    const Moment moments[] = {
+        {SIGINT, "s001.tga", 3, false},  {SIGTERM, "s001.tga", 3, false}, {SIGHUP, "s001.tga", 3, false},
+        {SIGQUIT, "s001.tga", 3, false}, {SIGPIPE, "s001.tga", 3, false}, {SIGXCPU, "s001.tga", 3, false},
+        {SIGTERM, "s001.tga", 3, true},  {SIGINT, "s001.tga", 3, true},   {SIGTERM, "s_g.df3", 2, false},
+    };
+    for (const Moment &m : moments) {
+        const int sig = m.sig;
+        SCOPED_TRACE(::testing::Message() << strsignal(sig) << " at " << m.stopAt << (m.toHelper ? " to the helper" : ""));
         ScratchDir dir;
         linkHelperStack(dir.path);
         const Snapshot before = snapshot(dir.path);
-        RunOptions options = withShim("SHIM_STOP_AT_OPEN=s001.tga");
+        RunOptions options = withShim(std::string("SHIM_STOP_AT_OPEN=") + m.stopAt);
         bool sent = false;
         options.whenStopped = [&](pid_t pid) {
-            for (const std::string &output : outputNames("s"))
-                EXPECT_TRUE(fs::exists(dir.path / output)) << output << " missing when stopped";
+            for (std::size_t c = 0; c < 3; c++)
+                EXPECT_EQ(fs::exists(dir.path / outputNames("s")[c]), c < m.outputs) << c;
             const pid_t helper = newestThread(pid);
-            ASSERT_NE(helper, pid) << "the helper has not started";
-            sent = (toHelper ? syscall(SYS_tgkill, pid, helper, sig) : kill(pid, sig)) == 0;
+            if (m.toHelper) {
+                ASSERT_NE(helper, pid) << "the helper has not started";
+            }
+            sent = (m.toHelper ? syscall(SYS_tgkill, pid, helper, sig) : kill(pid, sig)) == 0;
         };
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
         EXPECT_TRUE(sent);
@@ -127,20 +149,26 @@ TEST(CleanUp, ProgressWaitsForTheWritesBeforeIt) {
 }
 
 // Started with standard descriptors closed, slicevol must not let a volume take their numbers:
-// more than a stream buffer of progress would otherwise end up inside the red or green volume.
+// more than a stream buffer of progress, or a header warning, would otherwise end up inside the
+// red or green volume. The first slice says it has 32 bits per pixel.
 TEST(CleanUp, ClosedStandardDescriptors) {
     for (const std::vector<int> &closed : {std::vector<int>{1}, std::vector<int>{0, 1, 2}}) {
         SCOPED_TRACE(::testing::Message() << closed.size() << " closed");
         ScratchDir dir;
-        const Stack stack = makeStack(dir.path, "a_rather_long_slice_name_", 2, 2, 300);
+        const std::string base = "a_rather_long_slice_name_";
+        const Stack stack = makeStack(dir.path, base, 2, 2, 300);
+        std::string first = readFile(dir.path / stack.names[0]);
+        first[16] = 32;
+        writeFile(dir.path / stack.names[0], first);
         RunOptions options;
         options.closedDescriptors = closed;
-        const RunResult run = runSlicevol(dir.path, {"a_rather_long_slice_name_"}, options);
+        const RunResult run = runSlicevol(dir.path, {base}, options);
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.out + run.err, "");
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, closed.size() == 3 ? "" : "slicevol: warning '" + stack.names[0] +
+                           "' has 32 bits per pixel; read as 2 x 2 uncompressed 24-bit pixels from byte 18 all the same\n");
         for (int c = 0; c < 3; c++)
-            EXPECT_TRUE(readFile(dir.path / outputNames("a_rather_long_slice_name_")[c]) ==
-                        modelVolume(2, 2, stack.pixels, c));
+            EXPECT_TRUE(readFile(dir.path / outputNames(base)[c]) == modelVolume(2, 2, stack.pixels, c));
     }
 }
 
@@ -160,13 +188,16 @@ TEST(CleanUp, SignalIgnoredOrBlockedAtStartStaysSo) {
 
 // While the run is stopped at its second slice, something changes under it; then a signal or an
 // error (a later slice cut short) ends it. Clean-up deletes by name, so it must spare a file
-// renamed over an output (or a second run's finished volume); an output it cannot delete (the
-// folder made unwritable) it names on standard error, with the reason, and leaves.
+// renamed over an output (or a second run's finished volume), and pass over an output already gone
+// in silence; an output it cannot delete (the folder made unwritable) it names on standard error,
+// with the reason, and leaves.
 TEST(CleanUp, OutputsChangedWhileTheRunIsStopped) {
     SKIP_WITHOUT_FAULT_SHIM();
-    for (const bool renamedOver : {true, false})
+    enum Change { renamedOver, removed, undeletable };
+    const char *const changeNames[] = {"renamed over", "removed", "undeletable"};
+    for (const Change change : {renamedOver, removed, undeletable})
     for (const bool bySignal : {true, false}) {
-        SCOPED_TRACE(::testing::Message() << (renamedOver ? "renamed over" : "undeletable") << ", "
+        SCOPED_TRACE(::testing::Message() << changeNames[change] << ", "
                                           << (bySignal ? "SIGTERM" : "a short slice"));
         ScratchDir dir;
         makeStack(dir.path, "s", 16, 16, 3);
@@ -176,9 +207,11 @@ TEST(CleanUp, OutputsChangedWhileTheRunIsStopped) {
         RunOptions options = withShim("SHIM_STOP_AT_OPEN=s001.tga");
         options.unprivileged = true; // as root, the folder's permissions would not apply
         options.whenStopped = [&](pid_t pid) {
-            if (renamedOver) {
+            if (change == renamedOver) {
                 writeFile(dir.path / "other", "someone else's volume");
                 fs::rename(dir.path / "other", dir.path / "s_g.df3");
+            } else if (change == removed) {
+                fs::remove(dir.path / "s_g.df3");
             } else {
                 fs::permissions(dir.path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                                 fs::perm_options::remove);
@@ -190,11 +223,12 @@ TEST(CleanUp, OutputsChangedWhileTheRunIsStopped) {
         if (bySignal) EXPECT_EQ(run.signal, SIGTERM);
         else EXPECT_EQ(run.status, 1);
         std::string err = bySignal ? "" : errorLine(ENODATA);
-        if (renamedOver) expected["s_g.df3"] = "file:someone else's volume";
-        else for (const std::string &output : outputNames("s")) {
-            err += "slicevol: cannot delete unfinished volume '" + output + "': " + std::strerror(EACCES) + "\n";
-            expected[output] = snapshot(dir.path).at(output); // part-written, left behind
-        }
+        if (change == renamedOver) expected["s_g.df3"] = "file:someone else's volume";
+        if (change == undeletable)
+            for (const std::string &output : outputNames("s")) {
+                err += "slicevol: cannot delete unfinished volume '" + output + "': " + std::strerror(EACCES) + "\n";
+                expected[output] = snapshot(dir.path).at(output); // part-written, left behind
+            }
         EXPECT_EQ(run.err, err);
         expectUnchanged(expected, dir.path);
     }

@@ -7,16 +7,19 @@
 // The turns are counters under one lock: a worker waits while the counter is below its block, and
 // the worker that ran a step advances the counter and wakes every waiter.
 //
-// Only the main thread opens slices, prints progress and ends the run. A failure is recorded with
-// its place in the stack; both workers still finish every step before that place, as a single
-// thread would have, and start no step after it once they have seen it. Steps already under way
-// when it is recorded may still run (the read, or the open, of the next block, up to two writes);
-// they change nothing a user sees, since only the earliest failure is reported and the volumes
-// are deleted. The main thread then joins the helper and ends the run with that failure.
+// Only the main thread opens slices, prints warnings and progress, and ends the run. A failure is
+// recorded with its place in the stack; both workers still finish every step before that place,
+// as a single thread would have, and start no step after it once they have seen it. Steps already
+// under way when it is recorded may still run (the read, or the open, of the next block, up to two
+// writes); they change nothing a user sees: only the earliest failure is reported, the volumes
+// are deleted, and a slice's header is looked at only where its progress line would be printed,
+// after every earlier step has succeeded. The main thread then joins the helper and ends the run
+// with that failure.
 #include "conversion/copyPixels.h"
 #include "volume/checkedIo.h"
 #include "volume/splitPixels.h"
 #include "volume/tgaSlice.h"
+#include "run/errExit.h"
 #include "run/runState.h"
 
 #include <algorithm>
@@ -50,6 +53,7 @@ struct Buffers {
 };
 Buffers buffers[2]; // one set per worker
 
+// Set before the helper starts and only read while it runs.
 unsigned workers;             // 2 on stacks of minBlocksForHelper and slices of two blocks or more
 std::uint64_t blocksPerSlice; // blocks per slice
 FILE *slice;                  // the slice being read; only the main thread opens and closes it
@@ -62,40 +66,43 @@ constexpr std::uint64_t noFailure = UINT64_MAX;
 // Everything the two workers share, under one lock. POSIX defines no failure for locking,
 // waiting on and waking a statically initialised default mutex and condition, so their results
 // are not looked at.
-pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
-pthread_cond_t turnPassed = PTHREAD_COND_INITIALIZER;
-std::uint64_t readTurn;                // the block whose read may start
-std::uint64_t writeTurn[3];            // per channel, the block whose write may start
-std::uint64_t failedAt = noFailure;    // the earliest failed step so far
-int failedError;                       // and its error number
+struct Turns {
+    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+    pthread_cond_t passed = PTHREAD_COND_INITIALIZER;
+    std::uint64_t readTurn = 0;           // the block whose read may start
+    std::uint64_t writeTurn[3] = {};      // per channel, the block whose write may start
+    std::uint64_t failedAt = noFailure;   // the earliest failed step so far
+    int failedError = 0;                  // and its error number
+};
+Turns turns;
 
 // Records a failure of the step at `at` with the current errno, and wakes every waiting worker.
 void fail(std::uint64_t at) {
     const int error = errno;
-    pthread_mutex_lock(&lock);
-    if (at < failedAt) {
-        failedAt = at;
-        failedError = error;
+    pthread_mutex_lock(&turns.lock);
+    if (at < turns.failedAt) {
+        turns.failedAt = at;
+        turns.failedError = error;
     }
-    pthread_cond_broadcast(&turnPassed);
-    pthread_mutex_unlock(&lock);
+    pthread_cond_broadcast(&turns.passed);
+    pthread_mutex_unlock(&turns.lock);
 }
 
 // Waits until turn has reached block. False when a failure before `at` means that the step at
 // `at` would never have run in a single thread, so it must not run now.
 bool waitForTurn(const std::uint64_t &turn, std::uint64_t block, std::uint64_t at) {
-    pthread_mutex_lock(&lock);
-    while (turn < block && failedAt >= at) pthread_cond_wait(&turnPassed, &lock);
-    const bool mayRun = failedAt >= at;
-    pthread_mutex_unlock(&lock);
+    pthread_mutex_lock(&turns.lock);
+    while (turn < block && turns.failedAt >= at) pthread_cond_wait(&turns.passed, &turns.lock);
+    const bool mayRun = turns.failedAt >= at;
+    pthread_mutex_unlock(&turns.lock);
     return mayRun;
 }
 
 void passTurn(std::uint64_t &turn) {
-    pthread_mutex_lock(&lock);
+    pthread_mutex_lock(&turns.lock);
     turn++;
-    pthread_cond_broadcast(&turnPassed);
-    pthread_mutex_unlock(&lock);
+    pthread_cond_broadcast(&turns.passed);
+    pthread_mutex_unlock(&turns.lock);
 }
 
 // Opens slice s for its first block, in that block's read turn: every read of the slice before is
@@ -107,14 +114,15 @@ bool startSlice(std::uint64_t s, std::uint64_t block) {
     return slice != nullptr;
 }
 
-// The progress line of a slice: once every earlier block is in all three volumes and before any of
-// this slice's pixels is written. A single thread prints it before it reads the slice's first
-// block; here it comes just after that read, which only shifts it against the slice's own reading.
-// Printed even if this slice's first read failed; but not after an earlier failure, which a single
-// thread would have ended the run on.
+// The header warning and progress line of a slice: once every earlier block is in all three
+// volumes and before any of this slice's pixels is written. A single thread prints them before it
+// reads the slice's first block; here they come just after that read, which only shifts them
+// against the slice's own reading. Printed even if this slice's first read failed; but not after
+// an earlier failure, which a single thread would have ended the run on.
 bool announce(std::uint64_t s, std::uint64_t block) {
-    for (const std::uint64_t &turn : writeTurn)
+    for (const std::uint64_t &turn : turns.writeTurn)
         if (!waitForTurn(turn, block, place(block, 0))) return false;
+    checkHeader(todo[s], slice);
     std::printf("adding file '%s'\n", todo[s]);
     return true;
 }
@@ -128,18 +136,18 @@ void work(unsigned w) {
         for (std::uint64_t b = w; b < blocksPerSlice; b += workers) {
             const std::uint64_t block = s * blocksPerSlice + b;
             const std::size_t n = std::min(blockPixels, slicePixels - b * blockPixels);
-            if (!waitForTurn(readTurn, block, place(block, 0))) return;
+            if (!waitForTurn(turns.readTurn, block, place(block, 0))) return;
             if (b == 0 && !startSlice(s, block)) return;
             const bool read = readAll(own.pixels, 3, n, slice);
-            if (read) passTurn(readTurn);
+            if (read) passTurn(turns.readTurn);
             else fail(place(block, 0));
             if ((b == 0 && !announce(s, block)) || !read) return;
 
             splitPixels(own.pixels, n, own.channels[0], own.channels[1], own.channels[2]);
             for (int c = 0; c < 3; c++) {
-                if (!waitForTurn(writeTurn[c], block, place(block, 1 + c))) return;
+                if (!waitForTurn(turns.writeTurn[c], block, place(block, 1 + c))) return;
                 if (!writeAll(own.channels[c], 1, n, df3File[c])) return fail(place(block, 1 + c));
-                passTurn(writeTurn[c]);
+                passTurn(turns.writeTurn[c]);
             }
         }
     }
@@ -164,8 +172,8 @@ void copyPixels() {
     if (workers == 2 && pthread_create(&helper, nullptr, helperMain, nullptr) != 0) workers = 1;
     work(0);
     if (workers == 2) exitOnErrorNumber(pthread_join(helper, nullptr));
-    if (failedAt != noFailure) {
-        errno = failedError;
+    if (turns.failedAt != noFailure) {
+        errno = turns.failedError;
         errExit();
     }
     std::fclose(slice);

@@ -15,11 +15,13 @@
 #include "volume/freeSpace.h"
 #include "volume/tgaSlice.h"
 #include "run/cleanUp.h"
+#include "run/errExit.h"
 #include "run/runState.h"
 #include "run/standardStreams.h"
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -113,12 +115,14 @@ int mkDf3s(const char *base) {
     putBigEndian16(header + 2, height);
     putBigEndian16(header + 4, ntodo);
 
+    // "<base>_r.df3": the basename, the suffix and the terminator.
+    const std::size_t nameSize = std::strlen(base) + sizeof "_r.df3";
     for (int c = 0; c < 3; c++) {
-        char name[1024];
-        std::snprintf(name, sizeof name, "%s_%c.df3", base, channelLetter[c]);
+        char *name = static_cast<char *>(std::malloc(nameSize));
+        if (name == nullptr) errExit();
+        std::snprintf(name, nameSize, "%s_%c.df3", base, channelLetter[c]);
         // The name is complete before the output exists, so the signal handler can always use it.
-        df3Name[c] = strdup(name);
-        if (df3Name[c] == nullptr) errExit();
+        df3Name[c] = name;
         if (!createOutput(c)) return preparationFailed(base);
         if (!writeAll(header, 1, headerSize, df3File[c])) errExit();
     }

@@ -13,6 +13,7 @@
 //
 // The handler may run on either conversion thread: the register does not change while both run.
 #include "run/cleanUp.h"
+#include "run/errExit.h"
 #include "run/runState.h"
 
 #include <cerrno>
@@ -35,7 +36,8 @@ sigset_t caughtSignals() {
     return set;
 }
 
-// Runs inside a signal: only lstat, unlink, write, signal and raise, which are async-signal-safe.
+// Runs inside a signal: only lstat, unlink, write, signal and raise, which are async-signal-safe,
+// and glibc's strerrordesc_np, a bounds-checked lookup in a constant table (see reportUndeleted).
 // No stdio, no memory. The names and identities it reads were complete before their outputs went
 // on the register.
 void deleteUnfinished(int sig) {
@@ -47,15 +49,18 @@ void deleteUnfinished(int sig) {
 }
 
 // "<prog>: cannot delete unfinished volume '<name>': <text>", in one write(2), so that it is safe
-// inside a signal and no stream buffer holds it back. strerror may translate its text, which is
-// not safe inside a signal; glibc's untranslated table is, and the run never sets a locale, so
-// both give the text errExit prints.
+// inside a signal and no stream buffer holds it back. strerror may translate its text and take a
+// lock, which is not safe inside a signal. glibc's untranslated table is, and the run never sets a
+// locale, so there it gives the text errExit prints; elsewhere the line names the error number.
 void reportUndeleted(const char *name, int error) {
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
     const char *text = strerrordesc_np(error);
     if (text == nullptr) text = "Unknown error";
 #else
-    const char *text = std::strerror(error);
+    char text[24] = "error ", digits[12];
+    int n = 0;
+    for (unsigned v = static_cast<unsigned>(error); n == 0 || v != 0; v /= 10) digits[n++] = char('0' + v % 10);
+    for (std::size_t at = 6; n > 0; at++) text[at] = digits[--n];
 #endif
     char line[2048];
     std::size_t used = 0;

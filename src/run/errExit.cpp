@@ -1,12 +1,19 @@
+#include "run/errExit.h"
 #include "run/runState.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 void exitOnErrorNumber(int error) {
     if (error == 0) return;
     errno = error;
+    errExit();
+}
+
+void errExitOr(int fallback) {
+    if (errno == 0) errno = fallback;
     errExit();
 }
 

@@ -1,5 +1,5 @@
-// The run state: the few program-wide variables that the whole run shares, and the system-error
-// exit. Everything here is zero until the run fills it.
+// The run state: the few program-wide variables that the whole run shares. Everything here is zero
+// until the run fills it.
 #pragma once
 
 #include <atomic>
@@ -23,10 +23,3 @@ extern std::atomic<FILE *> df3File[3]; // non-null: the output exists and is unf
 extern dev_t df3Dev[3];                // the output's identity, taken from the new file itself,
 extern ino_t df3Ino[3];                // so clean-up never deletes a file put in its place
 extern bool df3Closed[3];              // the already-closed mark: the final close failed
-
-// Prints "<prog>: error <text of errno>" and ends the process with status 1 (running cleanUp).
-[[noreturn]] void errExit();
-
-// For calls that answer an error number instead of setting errno (the pthread functions): errExit
-// with that number, unless it is 0.
-void exitOnErrorNumber(int error);

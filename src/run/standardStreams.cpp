@@ -6,6 +6,7 @@
 // slice starts, so a log shows which slice an error belongs to, and a reader that has gone is
 // noticed at once (SIGPIPE, unfinished volumes deleted), not when a buffer happens to fill.
 #include "run/standardStreams.h"
+#include "run/errExit.h"
 #include "run/runState.h"
 
 #include <cerrno>

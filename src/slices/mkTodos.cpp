@@ -2,6 +2,7 @@
 // name order, which is the z order of the volumes. The directory is read twice, once to count and
 // once to collect, so that the list is allocated once at its final size.
 #include "slices/mkTodos.h"
+#include "run/errExit.h"
 #include "run/runState.h"
 
 #include <cerrno>

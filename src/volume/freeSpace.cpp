@@ -2,7 +2,7 @@
 // down, times three; the available count must be strictly larger. Space can still run out during
 // the conversion (the failing write then ends the run), and a run that would just fit is refused.
 #include "volume/freeSpace.h"
-#include "run/runState.h"
+#include "run/errExit.h"
 
 #include <sys/statvfs.h>
 

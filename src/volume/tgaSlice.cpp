@@ -15,6 +15,7 @@
 //       18  w*h*3 pixels, 3 bytes each: blue, green, red
 #include "volume/tgaSlice.h"
 #include "volume/checkedIo.h"
+#include "run/errExit.h"
 #include "run/runState.h"
 
 #include <cerrno>
@@ -65,11 +66,13 @@ void describeDeviations(const unsigned char (&header)[pixelOffset], char *found,
             static_cast<unsigned long long>(height));
 }
 
-// Warns when the slice's header says it is not what it is read as. A header that cannot be read
-// whole is passed over: the pixel reads that follow fail just as they would without this look.
-void checkHeader(const char *name, int fd) {
+} // namespace
+
+// A header that cannot be read whole is passed over: the pixel reads fail just as they would
+// without this look.
+void checkHeader(const char *name, FILE *slice) {
     unsigned char header[pixelOffset];
-    if (pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return;
+    if (pread(fileno(slice), header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return;
     char found[256];
     describeDeviations(header, found, sizeof found);
     if (found[0] == '\0' || ++warnedSlices > namedWarnings) return;
@@ -79,6 +82,8 @@ void checkHeader(const char *name, int fd) {
                  prog, name, found, static_cast<unsigned long long>(width),
                  static_cast<unsigned long long>(height));
 }
+
+namespace {
 
 // Reads the next little-endian 16-bit field as a slice side into `side`, if it is from 1 to
 // maxSide; false, leaving `side` as it was, if not. errExit if the field cannot be read.
@@ -113,8 +118,6 @@ bool readSize() {
     FILE *in = openForReading(todo[0]);
     if (in == nullptr) errExit();
     if (std::fseek(in, sizeOffset, SEEK_SET) != 0) errExit();
-
-    // The width is kept before the height is read: a run refused for its height has it set.
     const bool accepted = readSide(in, width) && readSide(in, height);
     std::fclose(in);
     return accepted;
@@ -129,13 +132,14 @@ FILE *openSlice(const char *name) {
         errno = error;
         return nullptr;
     }
-    checkHeader(name, fileno(in));
     return in;
 }
 
 void reportUnnamedWarnings() {
     if (warnedSlices <= namedWarnings) return;
-    std::fprintf(stderr,
-                 "%s: warning %llu more slices have headers that say otherwise; read the same way\n",
-                 prog, static_cast<unsigned long long>(warnedSlices - namedWarnings));
+    const std::uint64_t more = warnedSlices - namedWarnings;
+    std::fprintf(stderr, "%s: warning %llu more %s; read the same way\n", prog,
+                 static_cast<unsigned long long>(more),
+                 more == 1 ? "slice has a header that says otherwise"
+                           : "slices have headers that say otherwise");
 }
