@@ -1,6 +1,7 @@
 // Two workers share the stack: the main thread and one helper take alternate blocks of each slice.
-// A block's life: read it from the slice (the reads take turns in stack order, so the disk still
-// sees one sequential stream), split it into the worker's own three channel buffers, then write
+// A block's life: read it from the slice at its offset (the reads take turns in stack order, so the
+// disk still sees one sequential stream; a slice's first read takes its header along, so that the
+// kernel's read-ahead starts with a full block), split it into the worker's own three channel buffers, then write
 // channel c once every earlier block has written channel c. Each volume is so written front to
 // back, one write after another, and no block's data leaves the core that split it.
 //
@@ -24,8 +25,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <pthread.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,16 +51,21 @@ constexpr std::uint64_t blockPixels = SLICEVOL_BLOCK_PIXELS;
 #endif
 constexpr std::uint64_t minBlocksForHelper = SLICEVOL_HELPER_MIN_BLOCKS;
 
+// A slice's first block is read together with the header in front of it, into the room just
+// before the pixels; the pixels themselves start on a cache line.
+constexpr std::size_t headerRoom = 64;
+static_assert(pixelOffset <= headerRoom);
 struct Buffers {
-    alignas(64) unsigned char pixels[blockPixels * 3];
+    alignas(64) unsigned char raw[headerRoom + blockPixels * 3];
     alignas(64) unsigned char channels[3][blockPixels];
+    unsigned char *pixels() { return raw + headerRoom; }
 };
 Buffers buffers[2]; // one set per worker
 
 // Set before the helper starts and only read while it runs.
 unsigned workers;             // 2 on stacks of minBlocksForHelper and slices of two blocks or more
 std::uint64_t blocksPerSlice; // blocks per slice
-FILE *slice;                  // the slice being read; only the main thread opens and closes it
+int slice = -1;               // the slice being read; only the main thread opens and closes it
 
 // A step's place in the stack: block after block, and in each block its read, then its writes in
 // the channel order r, g, b. A single thread runs the steps in exactly this order.
@@ -108,21 +117,22 @@ void passTurn(std::uint64_t &turn) {
 // Opens slice s for its first block, in that block's read turn: every read of the slice before is
 // done, so it can be closed, and the opens happen in list order.
 bool startSlice(std::uint64_t s, std::uint64_t block) {
-    if (slice != nullptr) std::fclose(slice);
+    if (slice != -1) close(slice);
     slice = openSlice(todo[s]);
-    if (slice == nullptr) fail(place(block, 0));
-    return slice != nullptr;
+    if (slice == -1) fail(place(block, 0));
+    return slice != -1;
 }
 
 // The header warning and progress line of a slice: once every earlier block is in all three
 // volumes and before any of this slice's pixels is written. A single thread prints them before it
 // reads the slice's first block; here they come just after that read, which only shifts them
 // against the slice's own reading. Printed even if this slice's first read failed; but not after
-// an earlier failure, which a single thread would have ended the run on.
-bool announce(std::uint64_t s, std::uint64_t block) {
+// an earlier failure, which a single thread would have ended the run on. A header that was not
+// there whole is passed over: the read has failed already.
+bool announce(std::uint64_t s, std::uint64_t block, const unsigned char *header) {
     for (const std::uint64_t &turn : turns.writeTurn)
         if (!waitForTurn(turn, block, place(block, 0))) return false;
-    checkHeader(todo[s], slice);
+    if (header != nullptr) checkHeader(todo[s], header);
     std::printf("adding file '%s'\n", todo[s]);
     return true;
 }
@@ -138,12 +148,14 @@ void work(unsigned w) {
             const std::size_t n = std::min(blockPixels, slicePixels - b * blockPixels);
             if (!waitForTurn(turns.readTurn, block, place(block, 0))) return;
             if (b == 0 && !startSlice(s, block)) return;
-            const bool read = readAll(own.pixels, 3, n, slice);
+            bool headerWhole = false;
+            const bool read = readPixels(slice, b * blockPixels, n, own.pixels(), &headerWhole);
             if (read) passTurn(turns.readTurn);
             else fail(place(block, 0));
-            if ((b == 0 && !announce(s, block)) || !read) return;
+            if (b == 0 && !announce(s, block, headerWhole ? own.pixels() - pixelOffset : nullptr)) return;
+            if (!read) return;
 
-            splitPixels(own.pixels, n, own.channels[0], own.channels[1], own.channels[2]);
+            splitPixels(own.pixels(), n, own.channels[0], own.channels[1], own.channels[2]);
             for (int c = 0; c < 3; c++) {
                 if (!waitForTurn(turns.writeTurn[c], block, place(block, 1 + c))) return;
                 if (!writeAll(own.channels[c], 1, n, df3File[c])) return fail(place(block, 1 + c));
@@ -176,6 +188,6 @@ void copyPixels() {
         errno = turns.failedError;
         errExit();
     }
-    std::fclose(slice);
+    close(slice);
     reportUnnamedWarnings();
 }

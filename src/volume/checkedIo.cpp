@@ -1,6 +1,7 @@
 #include "volume/checkedIo.h"
 
 #include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -20,12 +21,23 @@ bool allMoved(std::size_t done, std::size_t count) {
 
 } // namespace
 
-bool readAll(void *buf, std::size_t size, std::size_t count, FILE *in) {
-    errno = 0;
-    return allMoved(std::fread(buf, size, count, in), count);
-}
-
 bool writeAll(const void *buf, std::size_t size, std::size_t count, FILE *out) {
     errno = 0;
     return allMoved(std::fwrite(buf, size, count, out), count);
+}
+
+std::size_t readAt(int fd, void *buf, std::size_t size, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        errno = 0;
+        const ssize_t got = pread(fd, static_cast<unsigned char *>(buf) + done, size - done,
+                                  static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            allMoved(done, size);
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
 }

@@ -19,13 +19,13 @@
 #include "run/runState.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr long sizeOffset = 12;
-constexpr long pixelOffset = 18;
+constexpr std::uint64_t sizeOffset = 12;
 constexpr std::uint64_t maxSide = 4096; // the largest slice side accepted
 
 // Slices named in a warning of their own; the others are only counted, so that a stack of
@@ -49,7 +49,7 @@ const char *imageTypeName(unsigned type) {
 
 // Appends to `found` what in a slice's header differs from the flavour every slice is read as,
 // one item after another; leaves it empty if nothing does. Plain snprintf, no C++ runtime.
-void describeDeviations(const unsigned char (&header)[pixelOffset], char *found, std::size_t size) {
+void describeDeviations(const unsigned char *header, char *found, std::size_t size) {
     std::size_t used = 0;
     const auto add = [&](const char *format, auto... values) {
         if (used > 0 && used < size) used += std::snprintf(found + used, size - used, ", ");
@@ -68,11 +68,7 @@ void describeDeviations(const unsigned char (&header)[pixelOffset], char *found,
 
 } // namespace
 
-// A header that cannot be read whole is passed over: the pixel reads fail just as they would
-// without this look.
-void checkHeader(const char *name, FILE *slice) {
-    unsigned char header[pixelOffset];
-    if (pread(fileno(slice), header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return;
+void checkHeader(const char *name, const unsigned char *header) {
     char found[256];
     describeDeviations(header, found, sizeof found);
     if (found[0] == '\0' || ++warnedSlices > namedWarnings) return;
@@ -85,54 +81,48 @@ void checkHeader(const char *name, FILE *slice) {
 
 namespace {
 
-// Reads the next little-endian 16-bit field as a slice side into `side`, if it is from 1 to
+// Reads the little-endian 16-bit field at `offset` as a slice side into `side`, if it is from 1 to
 // maxSide; false, leaving `side` as it was, if not. errExit if the field cannot be read.
-bool readSide(FILE *in, std::uint64_t &side) {
+bool readSide(int in, std::uint64_t offset, std::uint64_t &side) {
     unsigned char field[2];
-    if (!readAll(field, 1, 2, in)) errExit();
+    if (readAt(in, field, sizeof field, offset) != sizeof field) errExit();
     const std::uint64_t value = littleEndian16(field);
     if (value < 1 || value > maxSide) return false;
     side = value;
     return true;
 }
 
-// Opens a slice for reading without ever waiting: a FIFO with no writer would otherwise hang the
-// run at its open, with part-written volumes on disk, until someone killed it. Opened this way it
-// fails at once (it cannot be positioned, and it reads as empty). Regular files are unaffected.
-// Null, with errno set, on failure.
-FILE *openForReading(const char *name) {
-    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd == -1) return nullptr;
-    FILE *in = fdopen(fd, "rb");
-    if (in == nullptr) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-    }
-    return in;
-}
-
 } // namespace
 
 bool readSize() {
-    FILE *in = openForReading(todo[0]);
-    if (in == nullptr) errExit();
-    if (std::fseek(in, sizeOffset, SEEK_SET) != 0) errExit();
-    const bool accepted = readSide(in, width) && readSide(in, height);
-    std::fclose(in);
+    const int in = openSlice(todo[0]);
+    if (in == -1) errExit();
+    const bool accepted = readSide(in, sizeOffset, width) && readSide(in, sizeOffset + 2, height);
+    close(in);
     return accepted;
 }
 
-FILE *openSlice(const char *name) {
-    FILE *in = openForReading(name);
-    if (in == nullptr) return nullptr;
-    if (std::fseek(in, pixelOffset, SEEK_SET) != 0) {
+// Opened without ever waiting: a FIFO with no writer would otherwise hang the run at its open,
+// with part-written volumes on disk, until someone killed it. Opened this way, a FIFO (or anything
+// else that cannot be read at an offset) fails at once, when its position is asked for. Regular
+// files are unaffected.
+int openSlice(const char *name) {
+    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd == -1) return -1;
+    if (lseek(fd, 0, SEEK_CUR) == -1) {
         const int error = errno;
-        std::fclose(in);
+        close(fd);
         errno = error;
-        return nullptr;
+        return -1;
     }
-    return in;
+    return fd;
+}
+
+bool readPixels(int slice, std::uint64_t first, std::size_t n, unsigned char *pixels, bool *headerWhole) {
+    if (first > 0) return readAt(slice, pixels, 3 * n, pixelOffset + 3 * first) == 3 * n;
+    const std::size_t got = readAt(slice, pixels - pixelOffset, pixelOffset + 3 * n, 0);
+    *headerWhole = got >= pixelOffset;
+    return got == pixelOffset + 3 * n;
 }
 
 void reportUnnamedWarnings() {
