@@ -8,6 +8,8 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 TSAN_BUILD ?= build-tsan
 TINY_BUILD ?= build-tiny-blocks
+WINDOWS_BUILD ?= build-windows
+WINE_TEST_BUILD ?= build-wine-tests
 JOBS ?= 2
 CMAKE_FLAGS ?=
 # The builds' own make need not say which folder it enters and leaves.
@@ -20,6 +22,7 @@ CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
 # recipe is expanded only once its prerequisites are built, so the build folder is there by then.
 NEED_TESTS = $(if $(wildcard $(1)/tests/CTestTestfile.cmake),,$(error no tests were built: GoogleTest was not found (Debian and Ubuntu: apt-get install libgtest-dev)))
 
+.PHONY: windows test-windows test-windows-build package-windows
 .PHONY: all configure demo test test-sanitize test-tsan test-tiny-blocks test-sanitize-build test-tsan-build test-tiny-blocks-build bench package package-source clean
 
 configure:
@@ -67,6 +70,26 @@ test-tiny-blocks: test-tiny-blocks-build
 	$(call NEED_TESTS,$(TINY_BUILD))
 	@cd $(TINY_BUILD) && { TSAN_OPTIONS=halt_on_error=1 $(CTEST) -R '^(Conversion|CleanUp)[.]'; status=$$?; $(SKIP_REASONS); exit $$status; }
 
+# slicevol.exe for 64-bit Windows, cross-built with MinGW-w64 (Debian: mingw-w64,
+# g++-mingw-w64-x86-64-posix) and linked statically; its tests are the same suite, run against the
+# exe under Wine (Debian: wine, wine64), with the tests that need POSIX skipped and saying why.
+windows:
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DSLICEVOL_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target slicevol
+
+test-windows-build: windows
+	cmake -S . -B $(WINE_TEST_BUILD) -DCMAKE_BUILD_TYPE=Release -DSLICEVOL_TEST_EXE=$(abspath $(WINDOWS_BUILD))/slicevol.exe -DSLICEVOL_TEST_LAUNCHER=wine64 $(CMAKE_FLAGS)
+	cmake --build $(WINE_TEST_BUILD) -j $(JOBS) --target slicevolTests
+
+test-windows: test-windows-build
+	$(call NEED_TESTS,$(WINE_TEST_BUILD))
+	@cd $(WINE_TEST_BUILD) && { WINEDEBUG=-all $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
+
+# slicevol-<version>-win64.zip: the exe (stripped), the manual as text and a short README, with
+# Windows line ends.
+package-windows: windows
+	cmake -DBUILD=$(abspath $(WINDOWS_BUILD)) -DSOURCE=$(CURDIR) -P cmake/packageWindows.cmake
+
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target slicevol makeStack perVoxelBaseline
 	python3 bench/run.py --build $(BUILD)
@@ -82,4 +105,4 @@ package-source:
 	echo "$(BUILD)/$$name.tar.gz"
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(TINY_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) $(TINY_BUILD) $(WINDOWS_BUILD) $(WINE_TEST_BUILD)

@@ -5,16 +5,28 @@
 #include "run/cleanUp.h"
 #include "run/errExit.h"
 #include "run/runState.h"
-#include "run/standardStreams.h"
+#include "run/signals.h"
+#include "system/process.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+const char *programWord(int argc, char **argv) {
+    return (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') ? argv[0] : "slicevol";
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
-    // With no program word at all (or an empty one) the messages still need a name.
-    prog = (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') ? argv[0] : "slicevol";
-    guardStandardStreams();
+    // With no program word at all (or an empty one) the messages still need a name. It is taken
+    // again once the arguments are read as the user gave them (on Windows, in UTF-8).
+    prog = programWord(argc, argv);
+    if (!guardStandardStreams()) errExit();
+    if (!takeArguments(&argc, &argv)) errExit();
+    prog = programWord(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s basename\n", prog);
         return 1;
@@ -30,5 +42,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "error no file matches '%s*.tga' (or too many).\n", base);
         return 1;
     }
-    return mkDf3s(base);
+    const int status = mkDf3s(base);
+    // A stop asked for after the last volume was finished still ends the run as a stop.
+    if (stopRequested()) endByStop();
+    return status;
 }

@@ -13,8 +13,8 @@ struct CommandLineCase {
 
 TEST(CommandLine, RefusalsPrintOneLineAndTouchNothing) {
     const CommandLineCase cases[] = {
-        {"no argument", {"slicevol"}, "usage: slicevol basename\n"},
-        {"two arguments", {"slicevol", "s", "t"}, "usage: slicevol basename\n"},
+        {"no argument", {"slicevol"}, "usage: " + programWord() + " basename\n"},
+        {"two arguments", {"slicevol", "s", "t"}, "usage: " + programWord() + " basename\n"},
         {"program word as invoked", {"./bin/sv", "s", "t"}, "usage: ./bin/sv basename\n"},
         {"empty argument vector", {}, "usage: slicevol basename\n"},
         {"no slice matches", {"slicevol", "zz"}, "error no file matches 'zz*.tga' (or too many).\n"},
@@ -23,6 +23,8 @@ TEST(CommandLine, RefusalsPrintOneLineAndTouchNothing) {
     };
     for (const CommandLineCase &c : cases) {
         SCOPED_TRACE(c.what);
+        // Wine starts slicevol.exe by its own program word.
+        if (testingWindows() && (c.argv.empty() || c.argv[0] != "slicevol")) continue;
         ScratchDir dir;
         makeStack(dir.path, "s", 2, 2, 2);
         const Snapshot before = snapshot(dir.path);

@@ -16,6 +16,9 @@ struct SizeCase {
 TEST(Conversion, SizesAndBlockBoundaries) {
     const SizeCase cases[] = {{256, 256, 100, "\x01\x00\x01\x00\x00\x64"},
                               {300, 7, 2, "\x01\x2C\x00\x07\x00\x02"},
+                              // The bytes a text-mode stream would change (LF, CR, Ctrl-Z), in the
+                              // header as in the pixels.
+                              {10, 13, 26, "\x00\x0A\x00\x0D\x00\x1A"},
                               {1, 1, 1},       {4096, 1, 2},    {1, 4096, 2},
                               {512, 256, 2},  {513, 256, 1},   {511, 256, 2},   {1024, 1024, 2},
                               {1025, 1024, 1}, {1023, 1025, 2}, {4096, 4096, 1}};
@@ -90,7 +93,7 @@ TEST(Conversion, PixelsAreTakenFromByte18OfEverySlice) {
         return file;
     };
     const auto warning = [&](unsigned z, const std::string &has) {
-        return "slicevol: warning '" + sliceName("s", z) + "' has " + has +
+        return programWord() + ": warning '" + sliceName("s", z) + "' has " + has +
                "; read as 5 x 4 uncompressed 24-bit pixels from byte 18 all the same\n";
     };
     const std::map<int, int> rle = {{2, 10}};
@@ -114,10 +117,10 @@ TEST(Conversion, PixelsAreTakenFromByte18OfEverySlice) {
         {"exactly three slices so", {slice(1, rle), slice(2, rle), slice(3, rle), slice(4)},
          rleWarnings(3)},
         {"four slices so", {slice(1, rle), slice(2, rle), slice(3, rle), slice(4, rle)},
-         rleWarnings(3) + "slicevol: warning 1 more slice has a header that says otherwise; read the same way\n"},
+         rleWarnings(3) + programWord() + ": warning 1 more slice has a header that says otherwise; read the same way\n"},
         {"more slices than are named",
          {slice(1, rle), slice(2, rle), slice(3, rle), slice(4), slice(5, rle), slice(6, rle)},
-         rleWarnings(3) + "slicevol: warning 2 more slices have headers that say otherwise; read the same way\n"},
+         rleWarnings(3) + programWord() + ": warning 2 more slices have headers that say otherwise; read the same way\n"},
     };
     for (const HeaderCase &c : cases) {
         SCOPED_TRACE(c.what);

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
@@ -104,6 +106,44 @@ std::vector<char *> pointers(std::vector<std::string> &texts) {
 
 } // namespace
 
+bool testingWindows() { return std::string(SLICEVOL_LAUNCHER) != ""; }
+
+std::string programWord() {
+    if (!testingWindows()) return "slicevol";
+    std::string path = "Z:" + fs::absolute(SLICEVOL_BIN).string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+namespace {
+
+// Checks that every line ends in CR LF, then makes it end in LF.
+std::string fromConsoleText(const std::string &text) {
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) ADD_FAILURE() << "a line ends in LF alone: " << text;
+        if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lines += text[i];
+    }
+    return lines;
+}
+
+// Sends SIGINT once the file holds `text`, or answers when the run has ended before it does.
+void interruptAt(pid_t pid, const fs::path &file, const std::string &text) {
+    siginfo_t ended = {};
+    while (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == 0) {
+        std::ifstream in(file, std::ios::binary);
+        const std::string seen((std::istreambuf_iterator<char>(in)), {});
+        if (seen.find(text) != std::string::npos) {
+            kill(pid, SIGINT);
+            return;
+        }
+        usleep(1000); // polling a file: the run goes on meanwhile, nothing is timed
+    }
+    ADD_FAILURE() << "the run ended before its output held " << text;
+}
+
+} // namespace
+
 RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
                       const RunOptions &options) {
     ScratchDir streams;
@@ -111,8 +151,15 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     std::vector<std::string> argv = options.argv.value_or(std::vector<std::string>{"slicevol"});
     if (!options.argv) argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> env = runEnvironment(options);
+    std::string program = reachableBy(options, SLICEVOL_BIN);
+    if (testingWindows()) {
+        // Wine starts slicevol.exe by its path; the program word is that path (programWord()).
+        argv.at(0) = program;
+        argv.insert(argv.begin(), SLICEVOL_LAUNCHER);
+        program = SLICEVOL_LAUNCHER;
+        env.push_back("WINEDEBUG=-all"); // no notes of Wine's own on standard error
+    }
     std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
-    const std::string program = reachableBy(options, SLICEVOL_BIN);
 
     int pipeEnds[2] = {-1, -1};
     if (options.stdoutToClosedPipe) {
@@ -154,6 +201,7 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         childFailed("execve");
     }
     if (options.stdoutToClosedPipe) close(pipeEnds[1]);
+    if (!options.interruptAt.empty()) interruptAt(pid, outPath, options.interruptAt);
 
     int status = 0;
     for (;;) {
@@ -167,6 +215,10 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     if (!options.stdoutToClosedPipe) result.out = readFile(outPath);
     result.err = readFile(errPath);
+    if (testingWindows()) {
+        result.out = fromConsoleText(result.out);
+        result.err = fromConsoleText(result.err);
+    }
     return result;
 }
 
@@ -227,7 +279,7 @@ std::vector<std::string> outputNames(const std::string &base) {
     return {base + "_r.df3", base + "_g.df3", base + "_b.df3"};
 }
 
-std::string errorLine(int error) { return std::string("slicevol: error ") + std::strerror(error) + "\n"; }
+std::string errorLine(int error) { return programWord() + ": error " + std::strerror(error) + "\n"; }
 
 int shellIn(const fs::path &dir, const std::string &command) {
     return std::system(("cd '" + dir.string() + "' && " + command).c_str());

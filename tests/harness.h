@@ -22,9 +22,23 @@ struct ScratchDir {
     fs::path path;
 };
 
-// Skips a test that needs the fault shim where it is not built (it wraps glibc's calls).
+// True when the program under test is slicevol.exe, started through Wine (SLICEVOL_LAUNCHER).
+bool testingWindows();
+
+// Skips a test, or a row, that needs what only POSIX has (signals, file-size limits, runs as
+// nobody, symbolic links, FIFOs) when slicevol.exe is under test.
+#define SKIP_ON_WINDOWS(why)                                                                       \
+    if (testingWindows()) GTEST_SKIP() << "skipped: for slicevol.exe under Wine: " why
+
+// Skips a test that needs the fault shim where it is not built (it wraps glibc's calls), or where
+// the program under test is slicevol.exe.
 #define SKIP_WITHOUT_FAULT_SHIM()                                                                  \
+    SKIP_ON_WINDOWS("the fault shim wraps glibc's calls");                                          \
     if (std::string(FAULT_SHIM).empty()) GTEST_SKIP() << "skipped: the fault shim is built with glibc only"
+
+// The program word the run's messages name: "slicevol", or, for slicevol.exe under Wine, the
+// Windows path Wine starts it by.
+std::string programWord();
 
 struct RunOptions {
     std::vector<std::string> env;            // NAME=value pairs added to the environment
@@ -40,13 +54,16 @@ struct RunOptions {
                                               // slicevol and the shim where nobody can reach them)
     std::optional<std::vector<std::string>> argv; // the whole argument vector, program word included
     std::function<void(pid_t)> whenStopped;   // called when the run stops itself (then continued)
+    std::string interruptAt;                  // SIGINT once standard output holds this text
 };
 
 // Options that preload the fault shim with the given SHIM_...=value settings.
 RunOptions withShim(const std::string &setting);
 
+// What the run left. Under Wine every line must end in CR LF (the console's text mode); the CRs
+// are checked and then taken out, so that expectations are written once.
 struct RunResult {
-    int status = -1; // exit status, or -1 when a signal ended the run
+    int status = -1; // exit status (its low byte on Windows), or -1 when a signal ended the run
     int signal = 0;  // the ending signal, or 0
     std::string out, err;
 };

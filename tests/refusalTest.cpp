@@ -78,6 +78,7 @@ TEST(Refusals, ExistingOutputNames) {
     };
     for (const ExistingCase &c : cases) {
         SCOPED_TRACE(c.what);
+        if (testingWindows() && std::string(c.what).find("link") != std::string::npos) continue; // POSIX links
         ScratchDir dir;
         makeStack(dir.path, "s", 8, 8, 2);
         c.make(dir.path / c.name);
@@ -85,7 +86,7 @@ TEST(Refusals, ExistingOutputNames) {
         // As root every file is readable: run as nobody, in a folder nobody may write to.
         fs::permissions(dir.path, fs::perms::all);
         RunOptions options;
-        options.unprivileged = true;
+        options.unprivileged = !testingWindows();
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
         expectRefused(run, refused, before, dir.path);
     }

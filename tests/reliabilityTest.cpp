@@ -56,7 +56,7 @@ TEST(CleanUp, FailuresMidRun) {
     };
     for (const MidRunCase &c : cases) {
         for (const Xfsz xfsz : {ignored, blocked, byDefault}) {
-            if (!(c.xfsz & xfsz)) continue;
+            if (!(c.xfsz & xfsz) || (testingWindows() && c.fileSizeLimit >= 0)) continue;
             SCOPED_TRACE(::testing::Message() << c.what << ", SIGXFSZ " << xfszNames[xfsz]);
             ScratchDir dir;
             const Stack &stack = linkHelperStack(dir.path);
@@ -148,10 +148,28 @@ TEST(CleanUp, ProgressWaitsForTheWritesBeforeIt) {
     expectUnchanged(before, dir.path);
 }
 
+// Ctrl-C at two moments of a run on Windows: Wine hands a SIGINT to the console handler as Ctrl-C.
+// No volume is left, and the run ends with STATUS_CONTROL_C_EXIT, whose low byte Linux sees.
+// (On Linux, SignalsDuringTheConversion meets SIGINT at fixed points.)
+TEST(CleanUp, CtrlCOnWindows) {
+    if (!testingWindows()) GTEST_SKIP() << "skipped: Ctrl-C is a Windows console event (on Linux, SignalsDuringTheConversion sends SIGINT)";
+    for (const char *moment : {"adding file 's001.tga'", "adding file 's032.tga'"}) {
+        SCOPED_TRACE(moment);
+        ScratchDir dir;
+        linkHelperStack(dir.path);
+        const Snapshot before = snapshot(dir.path);
+        RunOptions options;
+        options.interruptAt = moment;
+        EXPECT_EQ(runSlicevol(dir.path, {"s"}, options).status, 0xC000013A & 0xff);
+        expectUnchanged(before, dir.path);
+    }
+}
+
 // Started with standard descriptors closed, slicevol must not let a volume take their numbers:
 // more than a stream buffer of progress, or a header warning, would otherwise end up inside the
 // red or green volume. The first slice says it has 32 bits per pixel.
 TEST(CleanUp, ClosedStandardDescriptors) {
+    SKIP_ON_WINDOWS("Wine itself hangs when started with a standard descriptor closed");
     for (const std::vector<int> &closed : {std::vector<int>{1}, std::vector<int>{0, 1, 2}}) {
         SCOPED_TRACE(::testing::Message() << closed.size() << " closed");
         ScratchDir dir;
@@ -165,7 +183,7 @@ TEST(CleanUp, ClosedStandardDescriptors) {
         const RunResult run = runSlicevol(dir.path, {base}, options);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, closed.size() == 3 ? "" : "slicevol: warning '" + stack.names[0] +
+        EXPECT_EQ(run.err, closed.size() == 3 ? "" : programWord() + ": warning '" + stack.names[0] +
                            "' has 32 bits per pixel; read as 2 x 2 uncompressed 24-bit pixels from byte 18 all the same\n");
         for (int c = 0; c < 3; c++)
             EXPECT_TRUE(readFile(dir.path / outputNames(base)[c]) == modelVolume(2, 2, stack.pixels, c));
@@ -237,6 +255,7 @@ TEST(CleanUp, OutputsChangedWhileTheRunIsStopped) {
 // The progress goes into a pipe whose reader has already gone. Each line leaves as its slice
 // starts, so even a short stack (far less than a stream buffer of progress) notices at once.
 TEST(CleanUp, ProgressIntoAClosedPipe) {
+    SKIP_ON_WINDOWS("no SIGPIPE: a progress line into a pipe with no reader is lost and the run goes on");
     ScratchDir dir;
     makeStack(dir.path, "s", 1, 1, 3);
     const Snapshot before = snapshot(dir.path);

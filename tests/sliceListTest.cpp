@@ -52,6 +52,7 @@ TEST(SliceList, SpecialFilesNamedLikeASlice) {
     const std::pair<const char *, int> cases[] = {{"directory", EISDIR}, {"fifo", ESPIPE}};
     for (const auto &[kind, error] : cases) {
         SCOPED_TRACE(kind);
+        if (testingWindows() && error == ESPIPE) continue; // FIFOs are POSIX's
         ScratchDir dir;
         makeStack(dir.path, "s", 2, 2, 1);
         if (error == EISDIR) fs::create_directory(dir.path / "s001.tga");
@@ -115,6 +116,7 @@ TEST(SliceList, DirectoryChangingBetweenPassesStopsTheRun) {
 
 // The working directory's path must be known to read it: too long for 1024 bytes, or removed.
 TEST(SliceList, WorkingDirectoryThatCannotBeNamed) {
+    SKIP_ON_WINDOWS("Wine cannot start a program in a folder that is removed or deeper than 260 characters");
     ScratchDir scratch;
     fs::path deep = scratch.path;
     while (deep.string().size() <= 1100) deep /= std::string(100, 'd');

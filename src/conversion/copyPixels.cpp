@@ -22,6 +22,7 @@
 #include "volume/tgaSlice.h"
 #include "run/errExit.h"
 #include "run/runState.h"
+#include "run/signals.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,7 +30,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <pthread.h>
-#include <unistd.h>
 
 namespace {
 
@@ -117,7 +117,7 @@ void passTurn(std::uint64_t &turn) {
 // Opens slice s for its first block, in that block's read turn: every read of the slice before is
 // done, so it can be closed, and the opens happen in list order.
 bool startSlice(std::uint64_t s, std::uint64_t block) {
-    if (slice != -1) close(slice);
+    if (slice != -1) closeSlice(slice);
     slice = openSlice(todo[s]);
     if (slice == -1) fail(place(block, 0));
     return slice != -1;
@@ -146,6 +146,8 @@ void work(unsigned w) {
         for (std::uint64_t b = w; b < blocksPerSlice; b += workers) {
             const std::uint64_t block = s * blocksPerSlice + b;
             const std::size_t n = std::min(blockPixels, slicePixels - b * blockPixels);
+            // A stop request (Windows' Ctrl-C) ends the run like a failure here, at the next block.
+            if (stopRequested()) return fail(place(block, 0));
             if (!waitForTurn(turns.readTurn, block, place(block, 0))) return;
             if (b == 0 && !startSlice(s, block)) return;
             bool headerWhole = false;
@@ -185,9 +187,10 @@ void copyPixels() {
     work(0);
     if (workers == 2) exitOnErrorNumber(pthread_join(helper, nullptr));
     if (turns.failedAt != noFailure) {
+        if (stopRequested()) endByStop();
         errno = turns.failedError;
         errExit();
     }
-    close(slice);
+    closeSlice(slice);
     reportUnnamedWarnings();
 }

@@ -14,18 +14,15 @@
 #include "volume/checkedIo.h"
 #include "volume/freeSpace.h"
 #include "volume/tgaSlice.h"
-#include "run/cleanUp.h"
 #include "run/errExit.h"
 #include "run/runState.h"
-#include "run/standardStreams.h"
+#include "run/signals.h"
+#include "system/files.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -42,42 +39,19 @@ int preparationFailed(const char *base) {
     return 1;
 }
 
-// Creates output c and puts it on the register; false when its name exists in any form (a file,
-// readable or not, a directory, a dangling link). O_EXCL makes the test and the create one step, so
-// an existing file is never truncated. Signals are held so that no signal falls between the file
-// appearing and its entry on the register. Its identity is taken from the open file itself, before
-// anything can rename another file over its name.
-bool createOutput(int c) {
-    sigset_t before;
-    holdSignals(&before);
-    const int fd = open(df3Name[c], O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd == -1) {
+// Creates output c and puts it on the register; false when its name exists in any form (see
+// system/files.h). Signals are held so that no signal falls between the file appearing and its
+// entry on the register.
+bool createOutput(int c, std::uint64_t volumeSize) {
+    holdSignals();
+    FILE *out = createExclusive(df3Name[c], volumeSize, &df3Id[c]);
+    if (out == nullptr) {
         if (errno != EEXIST) errExit();
-        releaseSignals(before);
+        releaseSignals();
         return false;
     }
-    struct stat created;
-    if (fstat(fd, &created) != 0) {
-        const int error = errno;
-        unlink(df3Name[c]); // made by us a moment ago; with no identity this is the best we know
-        close(fd);
-        errno = error;
-        errExit();
-    }
-    df3Dev[c] = created.st_dev;
-    df3Ino[c] = created.st_ino;
-    FILE *out = fdopen(fd, "wb");
-    // Whole blocks go straight to the file: a stream buffer would only split each block in two.
-    if (out == nullptr || !setBuffering(out, _IONBF)) {
-        const int error = errno;
-        unlinkIfOurs(c); // not on the register yet, so nobody else would delete it
-        if (out != nullptr) std::fclose(out);
-        else close(fd);
-        errno = error;
-        errExit();
-    }
     df3File[c] = out;
-    releaseSignals(before);
+    releaseSignals();
     return true;
 }
 
@@ -86,8 +60,7 @@ bool createOutput(int c) {
 // other volumes are still closed; the first failure's error then ends the run.
 void finishOutputs() {
     int firstError = 0;
-    sigset_t before;
-    holdSignals(&before);
+    holdSignals();
     for (int c = 0; c < 3; c++) {
         errno = 0;
         if (std::fclose(df3File[c]) == 0) {
@@ -97,7 +70,7 @@ void finishOutputs() {
             if (firstError == 0) firstError = errno != 0 ? errno : EIO;
         }
     }
-    releaseSignals(before);
+    releaseSignals();
     if (firstError != 0) {
         errno = firstError;
         errExit();
@@ -123,7 +96,8 @@ int mkDf3s(const char *base) {
         std::snprintf(name, nameSize, "%s_%c.df3", base, channelLetter[c]);
         // The name is complete before the output exists, so the signal handler can always use it.
         df3Name[c] = name;
-        if (!createOutput(c)) return preparationFailed(base);
+        if (stopRequested()) endByStop();
+        if (!createOutput(c, headerSize + width * height * ntodo)) return preparationFailed(base);
         if (!writeAll(header, 1, headerSize, df3File[c])) errExit();
     }
 

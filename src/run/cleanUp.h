@@ -1,21 +1,11 @@
-// The exit clean-up and the signals that must clean up too: the two ways an unfinished output on
-// the register (run/runState.h) is deleted.
+// The exit clean-up: the end of every run that does not end by a signal deletes the unfinished
+// outputs on the register (run/runState.h).
 #pragma once
-
-#include <csignal>
 
 // The exit handler: deletes every output still on the register, then releases the run's memory.
 void cleanUp();
 
 // Deletes output c if its name still leads to the file this run created; when that file is there
-// but cannot be deleted, says so on standard error, naming it and why. Async-signal-safe.
+// but cannot be deleted, says so on standard error, naming it and why. On POSIX it is safe inside
+// a signal handler.
 void unlinkIfOurs(int c);
-
-// Makes the fatal signals delete the unfinished outputs before they end the process.
-void catchSignals();
-
-// Holds off the fatal signals while the register changes, so the handler never sees it half-done;
-// the mask as it was goes into `before`, and releaseSignals puts it back, so a signal the caller
-// had blocked stays blocked.
-void holdSignals(sigset_t *before);
-void releaseSignals(const sigset_t &before);

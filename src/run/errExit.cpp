@@ -1,10 +1,10 @@
 #include "run/errExit.h"
 #include "run/runState.h"
+#include "system/process.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 void exitOnErrorNumber(int error) {
     if (error == 0) return;
@@ -18,6 +18,6 @@ void errExitOr(int fallback) {
 }
 
 void errExit() {
-    std::fprintf(stderr, "%s: error %s\n", prog, std::strerror(errno));
+    std::fprintf(stderr, "%s: error %s\n", prog, errorText(errno));
     std::exit(1);
 }

@@ -2,10 +2,11 @@
 // until the run fills it.
 #pragma once
 
+#include "system/files.h"
+
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <sys/types.h>
 
 extern const char *prog;       // the first command-line word, for messages
 extern char **todo;            // the slice list: ntodo owned names, then one null entry
@@ -20,6 +21,6 @@ static_assert(std::atomic<FILE *>::is_always_lock_free && std::atomic<char *>::i
               "a signal handler may only read lock-free atomics");
 extern std::atomic<char *> df3Name[3]; // output names; set before the output exists
 extern std::atomic<FILE *> df3File[3]; // non-null: the output exists and is unfinished
-extern dev_t df3Dev[3];                // the output's identity, taken from the new file itself,
-extern ino_t df3Ino[3];                // so clean-up never deletes a file put in its place
+extern FileIdentity df3Id[3];          // the output's identity, taken from the new file itself,
+                                       // so clean-up never deletes a file put in its place
 extern bool df3Closed[3];              // the already-closed mark: the final close failed

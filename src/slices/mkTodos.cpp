@@ -4,12 +4,11 @@
 #include "slices/mkTodos.h"
 #include "run/errExit.h"
 #include "run/runState.h"
+#include "system/directory.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <unistd.h>
 
 namespace {
 
@@ -23,14 +22,13 @@ bool isSliceName(const char *name, const char *base, std::size_t baseLen) {
     return std::strncmp(name, base, baseLen) == 0;
 }
 
-// The next entry of dir, or null at the end of the directory. A failed read (an I/O error, a
+// The next entry's name, or null at the end of the directory. A failed read (an I/O error, a
 // directory removed meanwhile) is not an end: taken for one, it would silently drop the slices
-// after it. readdir tells the two apart only by errno, so errno is cleared right before each call.
-const dirent *nextEntry(DIR *dir) {
-    errno = 0;
-    const dirent *entry = readdir(dir);
-    if (entry == nullptr && errno != 0) errExit();
-    return entry;
+// after it.
+const char *nextName(Directory *dir) {
+    const char *name = nextEntryName(dir);
+    if (name == nullptr && errno != 0) errExit();
+    return name;
 }
 
 // The directory changed between the two passes: the list no longer says what the stack is.
@@ -48,31 +46,29 @@ int cmpNames(const void *a, const void *b) {
 }
 
 std::uint64_t mkTodos(const char *base) {
-    char cwd[1024] = {};
-    if (getcwd(cwd, sizeof cwd) == nullptr) errExit();
-    DIR *dir = opendir(cwd);
+    Directory *dir = openWorkingDirectory();
     if (dir == nullptr) errExit();
     const std::size_t baseLen = std::strlen(base);
 
     std::uint64_t n = 0;
-    while (const dirent *entry = nextEntry(dir))
-        if (isSliceName(entry->d_name, base, baseLen)) n++;
+    while (const char *name = nextName(dir))
+        if (isSliceName(name, base, baseLen)) n++;
     if (n == 0 || n > maxSlices) {
-        closedir(dir);
+        closeDirectory(dir);
         return 0;
     }
 
     todo = static_cast<char **>(std::calloc(n + 1, sizeof *todo));
     if (todo == nullptr) errExit();
-    rewinddir(dir);
-    while (const dirent *entry = nextEntry(dir)) {
-        if (!isSliceName(entry->d_name, base, baseLen)) continue;
+    if (!rewindDirectory(dir)) errExit();
+    while (const char *name = nextName(dir)) {
+        if (!isSliceName(name, base, baseLen)) continue;
         if (ntodo == n) consistencyStop(); // more matches than counted: never write past the list
-        todo[ntodo] = strdup(entry->d_name);
+        todo[ntodo] = strdup(name);
         if (todo[ntodo] == nullptr) errExit();
         ntodo++;
     }
-    if (closedir(dir) != 0) errExit();
+    if (!closeDirectory(dir)) errExit();
     if (ntodo != n) consistencyStop();
 
     std::qsort(todo, n, sizeof *todo, cmpNames);

@@ -2,17 +2,9 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 
-// A short transfer at the end of a file sets no error number; without a fixed one, errExit would
-// print whatever text an earlier call left behind. Such a transfer reports the system's "no data"
-// error (ENODATA where the system has it).
-
-// False, with errno set, when fewer than count items were written.
+// False, with errno set, when fewer than count items were written: a short write that sets no
+// error number of its own reports the "no data" error (noDataError in system/files.h).
 bool writeAll(const void *buf, std::size_t size, std::size_t count, FILE *out);
 
-// Reads up to `size` bytes of descriptor `fd` from byte `offset` on, however many calls that takes,
-// without moving its file position; answers how many it read. Fewer than `size`: errno is set, to
-// the "no data" error when the file simply ended.
-std::size_t readAt(int fd, void *buf, std::size_t size, std::uint64_t offset);

@@ -3,8 +3,8 @@
 // the conversion (the failing write then ends the run), and a run that would just fit is refused.
 #include "volume/freeSpace.h"
 #include "run/errExit.h"
+#include "system/space.h"
 
-#include <sys/statvfs.h>
 
 bool spaceSuffices(std::uint64_t xSize, std::uint64_t ySize, std::uint64_t zSize,
                    std::uint64_t blockSize, std::uint64_t available) {
@@ -15,9 +15,7 @@ bool spaceSuffices(std::uint64_t xSize, std::uint64_t ySize, std::uint64_t zSize
 }
 
 bool enoughSpace(std::uint64_t xSize, std::uint64_t ySize, std::uint64_t zSize) {
-    struct statvfs fs;
-    if (statvfs(".", &fs) == -1) errExit();
-    // Some file systems report no block size; the fragment size is the next best unit.
-    const std::uint64_t blockSize = fs.f_bsize != 0 ? fs.f_bsize : fs.f_frsize;
-    return spaceSuffices(xSize, ySize, zSize, blockSize, fs.f_bavail);
+    std::uint64_t blockSize, available;
+    if (!workingDirectorySpace(&blockSize, &available)) errExit();
+    return spaceSuffices(xSize, ySize, zSize, blockSize, available);
 }

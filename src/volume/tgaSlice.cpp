@@ -14,14 +14,11 @@
 //       17     1  image descriptor (origin bits not looked at: rows stay in stored order)
 //       18  w*h*3 pixels, 3 bytes each: blue, green, red
 #include "volume/tgaSlice.h"
-#include "volume/checkedIo.h"
 #include "run/errExit.h"
 #include "run/runState.h"
+#include "system/files.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -98,25 +95,13 @@ bool readSize() {
     const int in = openSlice(todo[0]);
     if (in == -1) errExit();
     const bool accepted = readSide(in, sizeOffset, width) && readSide(in, sizeOffset + 2, height);
-    close(in);
+    closeSlice(in);
     return accepted;
 }
 
-// Opened without ever waiting: a FIFO with no writer would otherwise hang the run at its open,
-// with part-written volumes on disk, until someone killed it. Opened this way, a FIFO (or anything
-// else that cannot be read at an offset) fails at once, when its position is asked for. Regular
-// files are unaffected.
-int openSlice(const char *name) {
-    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd == -1) return -1;
-    if (lseek(fd, 0, SEEK_CUR) == -1) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
-}
+int openSlice(const char *name) { return openForReading(name); }
+
+void closeSlice(int slice) { closeForReading(slice); }
 
 bool readPixels(int slice, std::uint64_t first, std::size_t n, unsigned char *pixels, bool *headerWhole) {
     if (first > 0) return readAt(slice, pixels, 3 * n, pixelOffset + 3 * first) == 3 * n;

@@ -12,8 +12,9 @@ bool readSize();
 
 // Opens a slice for reading at explicit offsets: a descriptor, or -1 with errno set on failure (a
 // FIFO fails here, at once). The conversion decides when to end the run, since a helper thread
-// may still be at work. Main thread only; the caller closes it.
+// may still be at work. Main thread only; closeSlice closes it.
 int openSlice(const char *name);
+void closeSlice(int slice);
 
 // Reads pixels first to first + n - 1 of an open slice into `pixels`, 3 bytes each, in one stream
 // of reads at their offsets. The first block (first == 0) comes in one read from byte 0 that takes

@@ -1,0 +1,66 @@
+// The fatal signals on POSIX: their handler deletes the unfinished outputs and then ends the
+// process by the same signal, so the shell sees what really happened. The handler may run on either
+// conversion thread: the register does not change while both run.
+#include "run/signals.h"
+#include "run/cleanUp.h"
+#include "run/errExit.h"
+#include "run/runState.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <pthread.h>
+
+namespace {
+
+// The signals that end a long conversion in practice: Ctrl-C, kill, a closed terminal, Ctrl-\,
+// progress piped into a reader that quit, and the file-size and processor-time limits.
+constexpr int fatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU};
+
+sigset_t caughtSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : fatalSignals) sigaddset(&set, sig);
+    return set;
+}
+
+sigset_t beforeHold; // the mask as it was before holdSignals
+
+// Runs inside a signal: only lstat, unlink, write, signal and raise, which are async-signal-safe,
+// and glibc's strerrordesc_np, a bounds-checked lookup in a constant table (see unlinkIfOurs). No
+// stdio, no memory. The names and identities it reads were complete before their outputs went on
+// the register.
+void deleteUnfinished(int sig) {
+    for (int c = 0; c < 3; c++)
+        if (df3File[c] != nullptr) unlinkIfOurs(c);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+} // namespace
+
+void catchSignals() {
+    struct sigaction act = {};
+    act.sa_handler = deleteUnfinished;
+    act.sa_mask = caughtSignals();
+    for (int sig : fatalSignals) {
+        struct sigaction old = {};
+        if (sigaction(sig, nullptr, &old) != 0) errExit();
+        // A signal ignored by whoever started us (nohup, trap '' XFSZ) stays ignored.
+        if (old.sa_handler == SIG_IGN) continue;
+        if (sigaction(sig, &act, nullptr) != 0) errExit();
+    }
+}
+
+// Only the main thread changes the register, and only while it is the one thread, so only its own
+// mask matters here.
+void holdSignals() {
+    const sigset_t caught = caughtSignals();
+    exitOnErrorNumber(pthread_sigmask(SIG_BLOCK, &caught, &beforeHold));
+}
+
+void releaseSignals() { exitOnErrorNumber(pthread_sigmask(SIG_SETMASK, &beforeHold, nullptr)); }
+
+bool stopRequested() { return false; }
+
+// Never called: no stop request is ever raised here.
+void endByStop() { std::abort(); }

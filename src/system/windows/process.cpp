@@ -1,0 +1,66 @@
+// The process's edges on Windows. The arguments come from the wide command line, so that a
+// basename of any script reaches the run as the UTF-8 bytes the directory listing gives. A
+// standard handle closed at the start is opened on NUL, so no volume can take its descriptor.
+// Standard output and error keep the console's text mode (lines end in CR LF, the Windows
+// convention); standard output is unbuffered, since the C library here has no line buffering, and
+// each progress line so leaves whole in one write.
+#include "system/process.h"
+#include "system/windows/win32.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+bool takeArguments(int *argc, char ***argv) {
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        setErrnoFromWin32();
+        return false;
+    }
+    // Kept for the whole run, like the arguments the C runtime gives.
+    auto **utf8 = static_cast<char **>(std::calloc(static_cast<std::size_t>(count) + 1, sizeof(char *)));
+    if (utf8 == nullptr) return false;
+    for (int i = 0; i < count; i++) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        utf8[i] = static_cast<char *>(std::malloc(static_cast<std::size_t>(size > 0 ? size : 1)));
+        if (utf8[i] == nullptr) return false;
+        if (size == 0 || !toUtf8(wide[i], utf8[i], size)) return false;
+    }
+    LocalFree(wide);
+    *argc = count;
+    *argv = utf8;
+    return true;
+}
+
+bool guardStandardStreams() {
+    for (int fd = 0; fd <= 2; fd++) {
+        if (_get_osfhandle(fd) >= 0) continue;
+        // The lowest free descriptor is taken, and every lower one is open by now: this is fd.
+        const int opened = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+        if (opened == -1) return false;
+        if (opened != fd) {
+            errno = EBADF;
+            return false;
+        }
+    }
+    errno = 0;
+    if (std::setvbuf(stdout, nullptr, _IONBF, 0) == 0) return true;
+    if (errno == 0) errno = EINVAL; // setvbuf need not set errno
+    return false;
+}
+
+// The C library has no text for ENODATA; the text POSIX systems give is supplied.
+const char *errorText(int error) { return error == ENODATA ? "No data available" : std::strerror(error); }
+
+// No signal handler runs on Windows: the console's handler only raises a flag.
+const char *errorTextInSignal(int error, char (&)[24]) { return errorText(error); }
+
+void writeStandardError(const char *text, std::size_t size) {
+    const int written = _write(2, text, static_cast<unsigned>(size));
+    (void)written;
+}

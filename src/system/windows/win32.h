@@ -1,0 +1,16 @@
+// What the Windows files of this folder share: UTF-8 names in and out of the wide-character API,
+// and Win32 errors as the C library's error numbers, so that the run's error lines read the same
+// on both systems.
+#pragma once
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+// `utf8` as UTF-16 in a new allocation (free it), or null with errno set.
+wchar_t *toWide(const char *utf8);
+
+// `wide` as UTF-8 into `out` of `size` bytes. False (ERANGE) when it does not fit.
+bool toUtf8(const wchar_t *wide, char *out, int size);
+
+// Sets errno to the C library's number for a Win32 error (GetLastError()'s, by default).
+void setErrnoFromWin32(DWORD error = GetLastError());
