@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Times slicevol against a plain copy of the same bytes, the per-voxel baseline and ImageMagick.
 
-    python3 bench/run.py [--stacks small,medium] [--cold medium] [--runs 5] [--build build]
+    python3 bench/run.py [--stacks small,medium,large] [--cold medium] [--runs 9] [--build build]
                          [--work DIR] [--also NAME=PATH ...]
 
 Every command runs in the stack's folder, once as a warm-up and then --runs times, the commands
@@ -11,7 +11,8 @@ is idle. Each peer's volumes are checked byte-identical to
 slicevol's before it is timed. The stacks in --cold run again with their slices evicted from the
 page cache before every run (sync, then posix_fadvise DONTNEED, checked with fincore). The table
 gives the median wall time, the median and the worst of the per-round ratios to the yardstick
-(`cat` of the slices into one file) and the peak resident memory of each command. --also times
+(`cat` of the slices into one file), the peak resident memory of each command and every timed run
+(not-cached runs fall into groups on some machines, which a median hides). --also times
 another slicevol build beside this one (an earlier version, say).
 """
 import argparse
@@ -117,15 +118,17 @@ def volumes(cwd):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--stacks", default="small,medium")
+    parser.add_argument("--stacks", default="small,medium,large")
     parser.add_argument("--cold", default="medium", help="stacks also timed with the input not cached")
     parser.add_argument("--also", action="append", default=[], metavar="NAME=PATH",
                         help="another slicevol build to time beside this one")
-    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--runs", type=int, default=9)
     parser.add_argument("--build", default="build")
     parser.add_argument("--work", default="/tmp/slicevol-bench")
     parser.add_argument("--no-magick", action="store_true", help="leave ImageMagick out")
     parser.add_argument("--no-baseline", action="store_true", help="leave the per-voxel baseline out")
+    parser.add_argument("--floors", action="store_true",
+                        help="also time reading the slices alone and writing three volumes alone")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     tools = {name: os.path.join(build, name) for name in ("slicevol", "makeStack", "perVoxelBaseline")}
@@ -141,8 +144,8 @@ def main():
     if any(cold for _, cold in runs) and shutil.which("fincore") is None:
         sys.exit("fincore is missing (apt-get install util-linux): it checks the eviction")
 
-    print(f"| stack | command | median s | ratio to cat | worst ratio | peak RSS MiB |")
-    print(f"|---|---|---|---|---|---|")
+    print(f"| stack | command | median s | ratio to cat | worst ratio | peak RSS MiB | every run s |")
+    print(f"|---|---|---|---|---|---|---|")
     for stack, cold in runs:
         width, height, count = STACKS[stack]
         cwd = os.path.join(args.work, stack)
@@ -156,6 +159,13 @@ def main():
         }
         for name, path in others.items():
             commands[name] = [os.path.abspath(path), "s"]
+        if args.floors:
+            # What no converter can beat: the slices read once, and three volumes' bytes written.
+            volume = 6 + width * height * count
+            commands["floor: read the slices"] = ["sh", "-c", "cat s*.tga > /dev/null"]
+            commands["floor: write 3 volumes"] = [
+                "sh", "-c", f"for c in r g b; do dd if=/dev/zero of=s_$c.df3 bs=128K count={volume} "
+                "iflag=count_bytes status=none; done"]
         if not cold and not args.no_baseline:
             commands["per-voxel baseline"] = [tools["perVoxelBaseline"], "s"]
         magick_env = None
@@ -191,12 +201,10 @@ def main():
         yard = times["cat (yardstick)"]
         label = f"{stack} {width}x{height}x{count}" + (" not cached" if cold else "")
         for name, samples in times.items():
-            print(f"{label} {name}: " + " ".join(f"{t:.3f}" for t in samples), file=sys.stderr)
-        for name, samples in times.items():
             ratios = [t / y for t, y in zip(samples, yard)]
             print(f"| {label} | {name} | {statistics.median(samples):.3f} "
-                  f"| {statistics.median(ratios):.2f} | {max(ratios):.2f} | {rss[name] / 1024:.1f} |",
-                  flush=True)
+                  f"| {statistics.median(ratios):.2f} | {max(ratios):.2f} | {rss[name] / 1024:.1f} "
+                  f"| {' '.join(f'{t:.3f}' for t in samples)} |", flush=True)
         for name in OUTPUTS:
             if os.path.exists(os.path.join(cwd, name)):
                 os.unlink(os.path.join(cwd, name))
