@@ -13,6 +13,8 @@
  *   SHIM_STOP_AT_PROGRESS=NAME   the progress line of NAME first stops the process
  *   SHIM_SLOW_WRITES=US          every fwrite waits US microseconds first, so that the volumes'
  *                                writes lag behind everything else the run does
+ *   SHIM_FWRITE_FAIL=SUFFIX:N    the Nth fwrite to a file whose path ends in SUFFIX writes
+ *                                nothing and fails with ENOSPC, like a disk that filled up
  */
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -134,9 +136,22 @@ int __printf_chk(int flag, const char *format, ...) {
     return result;
 }
 
+/* Writes so far to the file SHIM_FWRITE_FAIL names; any thread may write. */
+static _Atomic long failingWrites;
+
 size_t fwrite(const void *data, size_t size, size_t count, FILE *stream) {
     const char *delay = getenv("SHIM_SLOW_WRITES");
     if (delay) usleep((useconds_t)atol(delay));
+    const char *fail = getenv("SHIM_FWRITE_FAIL");
+    const char *colon = fail ? strrchr(fail, ':') : NULL;
+    if (colon) {
+        char suffix[256];
+        snprintf(suffix, sizeof suffix, "%.*s", (int)(colon - fail), fail);
+        if (pathEndsWith(fileno(stream), suffix) && ++failingWrites == atol(colon + 1)) {
+            errno = ENOSPC;
+            return 0;
+        }
+    }
     return NEXT(size_t (*)(const void *, size_t, size_t, FILE *), "fwrite")(data, size, count, stream);
 }
 

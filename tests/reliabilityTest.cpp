@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@ struct MidRunCase {
     int error;               // the error that decides the message
     std::size_t progress;    // progress lines printed
     bool s001Warns = false;  // s001.tga says it has 32 bits per pixel
+    std::string shim = "";   // fault shim settings, NAME=value, separated by spaces
 };
 
 // Failures in a block of the main thread (even blocks) and of the helper (odd blocks), on slices of
@@ -49,14 +51,17 @@ TEST(CleanUp, FailuresMidRun) {
         {"short helper block read before an earlier write fails", block + 100, volume0 + 1000, ignored,
          EFBIG, 2},
         {"file-size limit in the first block", 0, 1000, ignored, EFBIG, 1},
-        // The next slice's progress line, and its header warning, wait for this block's writes, and
-        // are never printed.
-        {"file-size limit in the helper's block of the first slice", 0, 6 + block + 1000, ignored, EFBIG, 1,
-         true},
+        {"file-size limit in the helper's block of the first slice", 0, 6 + block + 1000, ignored, EFBIG, 1},
+        // The next slice's header warning and progress line wait for this block's writes, and are
+        // never printed. Slowed writes put the failing one (the helper's last, blue) well after
+        // the main thread has read the next slice's first block.
+        {"disk full in the helper's last write of the first slice", 0, -1, ignored, ENOSPC, 1, true,
+         "SHIM_FWRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000"},
     };
     for (const MidRunCase &c : cases) {
         for (const Xfsz xfsz : {ignored, blocked, byDefault}) {
-            if (!(c.xfsz & xfsz) || (testingWindows() && c.fileSizeLimit >= 0)) continue;
+            if (!(c.xfsz & xfsz) || (testingWindows() && (c.fileSizeLimit >= 0 || !c.shim.empty()))) continue;
+            if (!c.shim.empty() && std::string(FAULT_SHIM).empty()) continue;
             SCOPED_TRACE(::testing::Message() << c.what << ", SIGXFSZ " << xfszNames[xfsz]);
             ScratchDir dir;
             const Stack &stack = linkHelperStack(dir.path);
@@ -68,6 +73,11 @@ TEST(CleanUp, FailuresMidRun) {
             }
             const Snapshot before = snapshot(dir.path);
             RunOptions options;
+            if (!c.shim.empty()) {
+                options.preloadShim = true;
+                std::istringstream settings(c.shim);
+                for (std::string setting; settings >> setting;) options.env.push_back(setting);
+            }
             options.fileSizeLimit = c.fileSizeLimit;
             if (xfsz == ignored) options.ignoredSignals = {SIGXFSZ};
             if (xfsz == blocked) options.blockedSignals = {SIGXFSZ};
