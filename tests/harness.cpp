@@ -74,6 +74,10 @@ std::string reachableBy(const RunOptions &options, const fs::path &file) {
 // The environment for the run: ours, with the given NAME=value pairs replacing any of the same name.
 std::vector<std::string> runEnvironment(const RunOptions &options) {
     std::vector<std::string> added = options.env;
+    if (testingWindows()) {
+        added.push_back("WINEDEBUG=-all"); // no notes of Wine's own on standard error
+        added.push_back("LC_ALL=C.UTF-8"); // the arguments' bytes are UTF-8, as a user's terminal gives them
+    }
     if (options.preloadShim) {
         added.push_back("LD_PRELOAD=" + reachableBy(options, FAULT_SHIM));
         // A sanitizer build wants its runtime first; the shim only wraps plain libc calls.
@@ -157,7 +161,6 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         argv.at(0) = program;
         argv.insert(argv.begin(), SLICEVOL_LAUNCHER);
         program = SLICEVOL_LAUNCHER;
-        env.push_back("WINEDEBUG=-all"); // no notes of Wine's own on standard error
     }
     std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
 

@@ -27,6 +27,8 @@ TEST(SliceList, MatchesAndOrder) {
          {"s10.tga", "s2.tga", "sB.tga", "sa.tga", "sz.tga", "s\xc3\xa9.tga"}},
         {"the empty basename matches every slice", {"x.tga", "y.tga", "z.png", ".tga"}, "",
          {".tga", "x.tga", "y.tga"}},
+        {"a basename in UTF-8", {"\xc3\xa9" "1.tga", "e1.tga", "\xc3\xa9" "0.tga"}, "\xc3\xa9",
+         {"\xc3\xa9" "0.tga", "\xc3\xa9" "1.tga"}},
     };
     for (const MatchCase &c : cases) {
         SCOPED_TRACE(c.what);

@@ -27,9 +27,12 @@ bool takeArguments(int *argc, char ***argv) {
     if (utf8 == nullptr) return false;
     for (int i = 0; i < count; i++) {
         const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        utf8[i] = static_cast<char *>(std::malloc(static_cast<std::size_t>(size > 0 ? size : 1)));
-        if (utf8[i] == nullptr) return false;
-        if (size == 0 || !toUtf8(wide[i], utf8[i], size)) return false;
+        if (size == 0) {
+            setErrnoFromWin32();
+            return false;
+        }
+        utf8[i] = static_cast<char *>(std::malloc(static_cast<std::size_t>(size)));
+        if (utf8[i] == nullptr || !toUtf8(wide[i], utf8[i], size)) return false;
     }
     LocalFree(wide);
     *argc = count;
