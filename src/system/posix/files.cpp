@@ -1,4 +1,5 @@
 #include "system/files.h"
+#include "system/buffering.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -62,9 +63,8 @@ FILE *createExclusive(const char *name, std::uint64_t size, FileIdentity *identi
     (void)size;
 #endif
     FILE *out = fdopen(fd, "wb");
-    errno = 0;
-    if (out == nullptr || std::setvbuf(out, nullptr, _IONBF, 0) != 0) {
-        const int error = errno != 0 ? errno : EINVAL; // setvbuf need not set errno
+    if (out == nullptr || !setBuffering(out, _IONBF)) {
+        const int error = errno;
         deleteIfOurs(name, *identity);
         if (out != nullptr) std::fclose(out);
         else close(fd);

@@ -6,6 +6,7 @@
 // slice starts, so a log shows which slice an error belongs to, and a reader that has gone is
 // noticed at once (SIGPIPE, unfinished volumes deleted), not when a buffer happens to fill.
 #include "system/process.h"
+#include "system/buffering.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -27,10 +28,7 @@ bool guardStandardStreams() {
             return false;
         }
     }
-    errno = 0;
-    if (std::setvbuf(stdout, nullptr, _IOLBF, 0) == 0) return true;
-    if (errno == 0) errno = EINVAL; // setvbuf need not set errno
-    return false;
+    return setBuffering(stdout, _IOLBF);
 }
 
 const char *errorText(int error) { return std::strerror(error); }

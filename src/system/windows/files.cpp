@@ -3,6 +3,7 @@
 // translated: text mode, the classic fault of C tools on Windows, would stop a slice at its first
 // 0x1A byte and write every 0x0A of a volume as 0x0D 0x0A.
 #include "system/files.h"
+#include "system/buffering.h"
 #include "system/windows/win32.h"
 
 #include <cerrno>
@@ -94,11 +95,11 @@ FILE *createExclusive(const char *name, std::uint64_t, FileIdentity *identity) {
         *identity = identityOf(info);
         fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
         if (fd != -1) out = _fdopen(fd, "wb");
-        if (out != nullptr && std::setvbuf(out, nullptr, _IONBF, 0) == 0) return out;
+        if (out != nullptr && setBuffering(out, _IONBF)) return out;
     } else {
         setErrnoFromWin32();
     }
-    const int error = errno != 0 ? errno : EINVAL;
+    const int error = errno;
     deleteOnClose(file);
     if (out != nullptr) std::fclose(out);
     else if (fd != -1) _close(fd);

@@ -5,6 +5,7 @@
 // convention); standard output is unbuffered, since the C library here has no line buffering, and
 // each progress line so leaves whole in one write.
 #include "system/process.h"
+#include "system/buffering.h"
 #include "system/windows/win32.h"
 
 #include <cerrno>
@@ -51,10 +52,7 @@ bool guardStandardStreams() {
             return false;
         }
     }
-    errno = 0;
-    if (std::setvbuf(stdout, nullptr, _IONBF, 0) == 0) return true;
-    if (errno == 0) errno = EINVAL; // setvbuf need not set errno
-    return false;
+    return setBuffering(stdout, _IONBF);
 }
 
 // The C library has no text for ENODATA; the text POSIX systems give is supplied.
