@@ -4,12 +4,12 @@
 #include "slices/mkTodos.h"
 #include "run/cleanUp.h"
 #include "run/errExit.h"
+#include "run/messages.h"
 #include "run/runState.h"
 #include "run/signals.h"
 #include "system/process.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -28,7 +28,7 @@ int main(int argc, char **argv) {
     if (!takeArguments(&argc, &argv)) errExit();
     prog = programWord(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s basename\n", prog);
+        say(Stream::err, "usage: %s basename\n", prog);
         return 1;
     }
     const char *base = argv[1];
@@ -39,7 +39,7 @@ int main(int argc, char **argv) {
     catchSignals();
 
     if (mkTodos(base) == 0) {
-        std::fprintf(stderr, "error no file matches '%s*.tga' (or too many).\n", base);
+        say(Stream::err, "error no file matches '%s*.tga' (or too many).\n", base);
         return 1;
     }
     const int status = mkDf3s(base);

@@ -5,15 +5,15 @@
  *   SHIM_STATVFS=B,F,A           statvfs reports block size B, fragment size F, A available blocks
  *   SHIM_REWINDDIR=+NAME|-NAME   creates or deletes NAME in the working directory between the
  *                                two directory passes (just before the rewind)
- *   SHIM_FCLOSE_FAIL=SUFFIX      fclose of a file whose path ends in SUFFIX closes it, then
+ *   SHIM_CLOSE_FAIL=SUFFIX       close of a file whose path ends in SUFFIX closes it, then
  *                                reports failure with ENOSPC, like a flush that found the disk full
  *   SHIM_READDIR_FAIL=N          readdir fails with EIO after N entries of each directory pass
  *   SHIM_STOP_AT_OPEN=NAME       opening NAME first stops the process (SIGSTOP) right after the
  *                                open, so a test can act at a known point of the run
  *   SHIM_STOP_AT_PROGRESS=NAME   the progress line of NAME first stops the process
- *   SHIM_SLOW_WRITES=US          every fwrite waits US microseconds first, so that the volumes'
- *                                writes lag behind everything else the run does
- *   SHIM_FWRITE_FAIL=SUFFIX:N    the Nth fwrite to a file whose path ends in SUFFIX writes
+ *   SHIM_SLOW_WRITES=US          every write to a volume waits US microseconds first, so that
+ *                                the volumes' writes lag behind everything else the run does
+ *   SHIM_WRITE_FAIL=SUFFIX:N     the Nth write to a file whose path ends in SUFFIX writes
  *                                nothing and fails with ENOSPC, like a disk that filled up
  */
 #define _GNU_SOURCE
@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdarg.h>
+#include <sys/types.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -97,62 +98,44 @@ static int pathEndsWith(int fd, const char *suffix) {
     return (size_t)n >= len && strcmp(path + n - len, suffix) == 0;
 }
 
-int fclose(FILE *stream) {
-    const char *fault = getenv("SHIM_FCLOSE_FAIL");
-    int (*real)(FILE *) = NEXT(int (*)(FILE *), "fclose");
-    int failing = fault && pathEndsWith(fileno(stream), fault);
-    int result = real(stream);
+int close(int fd) {
+    const char *fault = getenv("SHIM_CLOSE_FAIL");
+    int failing = fault && pathEndsWith(fd, fault);
+    int result = NEXT(int (*)(int), "close")(fd);
     if (!failing) return result;
     errno = ENOSPC;
-    return EOF;
+    return -1;
 }
 
-/* The progress line is printed with printf, or __printf_chk where the build fortifies it. */
-static void stopAtProgress(const char *format, va_list args) {
+/* The progress line of the slice SHIM_STOP_AT_PROGRESS names, written to standard output. */
+static void stopAtProgress(int fd, const char *text, size_t size) {
     const char *stopAt = getenv("SHIM_STOP_AT_PROGRESS");
-    if (!stopAt || strcmp(format, "adding file '%s'\n") != 0) return;
-    va_list copy;
-    va_copy(copy, args);
-    if (strcmp(va_arg(copy, const char *), stopAt) == 0) raise(SIGSTOP);
-    va_end(copy);
+    if (!stopAt || fd != 1) return;
+    char line[4096];
+    snprintf(line, sizeof line, "adding file '%s'\n", stopAt);
+    if (size == strlen(line) && memcmp(text, line, size) == 0) raise(SIGSTOP);
 }
 
-int printf(const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    stopAtProgress(format, args);
-    int result = vprintf(format, args);
-    va_end(args);
-    return result;
-}
-
-int __vprintf_chk(int flag, const char *format, va_list args);
-int __printf_chk(int flag, const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    stopAtProgress(format, args);
-    int result = __vprintf_chk(flag, format, args);
-    va_end(args);
-    return result;
-}
-
-/* Writes so far to the file SHIM_FWRITE_FAIL names; any thread may write. */
+/* Writes so far to the file SHIM_WRITE_FAIL names; any thread may write. */
 static _Atomic long failingWrites;
 
-size_t fwrite(const void *data, size_t size, size_t count, FILE *stream) {
-    const char *delay = getenv("SHIM_SLOW_WRITES");
-    if (delay) usleep((useconds_t)atol(delay));
-    const char *fail = getenv("SHIM_FWRITE_FAIL");
-    const char *colon = fail ? strrchr(fail, ':') : NULL;
-    if (colon) {
-        char suffix[256];
-        snprintf(suffix, sizeof suffix, "%.*s", (int)(colon - fail), fail);
-        if (pathEndsWith(fileno(stream), suffix) && ++failingWrites == atol(colon + 1)) {
-            errno = ENOSPC;
-            return 0;
+ssize_t write(int fd, const void *data, size_t size) {
+    stopAtProgress(fd, data, size);
+    if (pathEndsWith(fd, ".df3")) {
+        const char *delay = getenv("SHIM_SLOW_WRITES");
+        if (delay) usleep((useconds_t)atol(delay));
+        const char *fail = getenv("SHIM_WRITE_FAIL");
+        const char *colon = fail ? strrchr(fail, ':') : NULL;
+        if (colon) {
+            char suffix[256];
+            snprintf(suffix, sizeof suffix, "%.*s", (int)(colon - fail), fail);
+            if (pathEndsWith(fd, suffix) && ++failingWrites == atol(colon + 1)) {
+                errno = ENOSPC;
+                return -1;
+            }
         }
     }
-    return NEXT(size_t (*)(const void *, size_t, size_t, FILE *), "fwrite")(data, size, count, stream);
+    return NEXT(ssize_t (*)(int, const void *, size_t), "write")(fd, data, size);
 }
 
 /* open and open64 take a mode only when they create. */

@@ -56,7 +56,7 @@ TEST(CleanUp, FailuresMidRun) {
         // never printed. Slowed writes put the failing one (the helper's last, blue) well after
         // the main thread has read the next slice's first block.
         {"disk full in the helper's last write of the first slice", 0, -1, ignored, ENOSPC, 1, true,
-         "SHIM_FWRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000"},
+         "SHIM_WRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000"},
     };
     for (const MidRunCase &c : cases) {
         for (const Xfsz xfsz : {ignored, blocked, byDefault}) {
@@ -282,7 +282,7 @@ TEST(CleanUp, FailedFinalClose) {
     ScratchDir dir;
     const Stack stack = makeStack(dir.path, "s", 32, 32, 3);
     Snapshot expected = snapshot(dir.path);
-    RunOptions options = withShim("SHIM_FCLOSE_FAIL=/s_g.df3");
+    RunOptions options = withShim("SHIM_CLOSE_FAIL=/s_g.df3");
     const RunResult run = runSlicevol(dir.path, {"s"}, options);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, progressLines(stack.names));

@@ -17,10 +17,11 @@
 // after every earlier step has succeeded. The main thread then joins the helper and ends the run
 // with that failure.
 #include "conversion/copyPixels.h"
-#include "volume/checkedIo.h"
 #include "volume/splitPixels.h"
 #include "volume/tgaSlice.h"
 #include "run/errExit.h"
+#include "run/messages.h"
+#include "run/outputs.h"
 #include "run/runState.h"
 #include "run/signals.h"
 
@@ -28,7 +29,6 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <pthread.h>
 
 namespace {
@@ -133,7 +133,7 @@ bool announce(std::uint64_t s, std::uint64_t block, const unsigned char *header)
     for (const std::uint64_t &turn : turns.writeTurn)
         if (!waitForTurn(turn, block, place(block, 0))) return false;
     if (header != nullptr) checkHeader(todo[s], header);
-    std::printf("adding file '%s'\n", todo[s]);
+    say(Stream::out, "adding file '%s'\n", todo[s]);
     return true;
 }
 
@@ -160,7 +160,7 @@ void work(unsigned w) {
             splitPixels(own.pixels(), n, own.channels[0], own.channels[1], own.channels[2]);
             for (int c = 0; c < 3; c++) {
                 if (!waitForTurn(turns.writeTurn[c], block, place(block, 1 + c))) return;
-                if (!writeAll(own.channels[c], 1, n, df3File[c])) return fail(place(block, 1 + c));
+                if (!writeOutput(c, own.channels[c], n)) return fail(place(block, 1 + c));
                 passTurn(turns.writeTurn[c]);
             }
         }

@@ -11,13 +11,13 @@
 // every dimension is known before the first voxel.
 #include "conversion/mkDf3s.h"
 #include "conversion/copyPixels.h"
-#include "volume/checkedIo.h"
 #include "volume/freeSpace.h"
 #include "volume/tgaSlice.h"
 #include "run/errExit.h"
+#include "run/messages.h"
+#include "run/outputs.h"
 #include "run/runState.h"
 #include "run/signals.h"
-#include "system/files.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -35,46 +35,8 @@ void putBigEndian16(unsigned char *to, std::uint64_t value) {
 }
 
 int preparationFailed(const char *base) {
-    std::fprintf(stderr, "preparing DF3s for '%s' failed.\n", base);
+    say(Stream::err, "preparing DF3s for '%s' failed.\n", base);
     return 1;
-}
-
-// Creates output c and puts it on the register; false when its name exists in any form (see
-// system/files.h). Signals are held so that no signal falls between the file appearing and its
-// entry on the register.
-bool createOutput(int c, std::uint64_t volumeSize) {
-    holdSignals();
-    FILE *out = createExclusive(df3Name[c], volumeSize, &df3Id[c]);
-    if (out == nullptr) {
-        if (errno != EEXIST) errExit();
-        releaseSignals();
-        return false;
-    }
-    df3File[c] = out;
-    releaseSignals();
-    return true;
-}
-
-// Closes the three volumes. A volume whose close succeeded is finished and leaves the register; one
-// whose close failed stays on it, marked so it is not closed again, and is deleted at exit. The
-// other volumes are still closed; the first failure's error then ends the run.
-void finishOutputs() {
-    int firstError = 0;
-    holdSignals();
-    for (int c = 0; c < 3; c++) {
-        errno = 0;
-        if (std::fclose(df3File[c]) == 0) {
-            df3File[c] = nullptr;
-        } else {
-            df3Closed[c] = true;
-            if (firstError == 0) firstError = errno != 0 ? errno : EIO;
-        }
-    }
-    releaseSignals();
-    if (firstError != 0) {
-        errno = firstError;
-        errExit();
-    }
 }
 
 } // namespace
@@ -97,8 +59,8 @@ int mkDf3s(const char *base) {
         // The name is complete before the output exists, so the signal handler can always use it.
         df3Name[c] = name;
         if (stopRequested()) endByStop();
-        if (!createOutput(c, headerSize + width * height * ntodo)) return preparationFailed(base);
-        if (!writeAll(header, 1, headerSize, df3File[c])) errExit();
+        if (!openOutput(c, headerSize + width * height * ntodo)) return preparationFailed(base);
+        if (!writeOutput(c, header, headerSize)) errExit();
     }
 
     copyPixels();

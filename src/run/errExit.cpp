@@ -1,9 +1,9 @@
 #include "run/errExit.h"
+#include "run/messages.h"
 #include "run/runState.h"
 #include "system/process.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 
 void exitOnErrorNumber(int error) {
@@ -18,6 +18,6 @@ void errExitOr(int fallback) {
 }
 
 void errExit() {
-    std::fprintf(stderr, "%s: error %s\n", prog, errorText(errno));
+    say(Stream::err, "%s: error %s\n", prog, errorText(errno));
     std::exit(1);
 }

@@ -8,7 +8,7 @@
 // with that number, unless it is 0.
 void exitOnErrorNumber(int error);
 
-// For calls that may fail without setting errno (atexit, setvbuf): errExit with errno, or with
+// For calls that may fail without setting errno (atexit): errExit with errno, or with
 // `fallback` when the call left it at 0, so that no text of an earlier call is printed. Clear
 // errno right before the call.
 [[noreturn]] void errExitOr(int fallback);

@@ -6,6 +6,4 @@ std::uint64_t ntodo;
 std::uint64_t width;
 std::uint64_t height;
 std::atomic<char *> df3Name[3];
-std::atomic<FILE *> df3File[3];
-FileIdentity df3Id[3];
-bool df3Closed[3];
+OutputEntry df3File[3];

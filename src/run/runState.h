@@ -2,11 +2,10 @@
 // until the run fills it.
 #pragma once
 
-#include "system/files.h"
+#include "system/volumeFile.h"
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 
 extern const char *prog;       // the first command-line word, for messages
 extern char **todo;            // the slice list: ntodo owned names, then one null entry
@@ -14,13 +13,16 @@ extern std::uint64_t ntodo;    // number of names in todo
 extern std::uint64_t width;    // slice width in pixels, 1 to 4096 once read
 extern std::uint64_t height;   // slice height in pixels, 1 to 4096 once read
 
-// The register of unfinished outputs (see run/cleanUp.h), one entry per channel r, g, b. The signal
-// handler reads it at any moment, so the names and streams are atomic pointers: a store is never
-// seen half-done, and the compiler keeps the order in which the main flow writes them.
-static_assert(std::atomic<FILE *>::is_always_lock_free && std::atomic<char *>::is_always_lock_free,
+// An entry of the register of unfinished outputs (run/outputs.h). A signal handler reads it at any
+// moment, so the mark and the names are lock-free atomics: a store is never seen half-done, and
+// the compiler keeps the order in which the main flow writes them (the identity before the mark).
+struct OutputEntry {
+    VolumeFile file;              // the volume's handle and identity
+    std::atomic<bool> unfinished; // the output exists, is not finished, and goes if the run ends now
+};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<char *>::is_always_lock_free,
               "a signal handler may only read lock-free atomics");
+
+// One entry per channel r, g, b.
 extern std::atomic<char *> df3Name[3]; // output names; set before the output exists
-extern std::atomic<FILE *> df3File[3]; // non-null: the output exists and is unfinished
-extern FileIdentity df3Id[3];          // the output's identity, taken from the new file itself,
-                                       // so clean-up never deletes a file put in its place
-extern bool df3Closed[3];              // the already-closed mark: the final close failed
+extern OutputEntry df3File[3];         // the register of unfinished outputs

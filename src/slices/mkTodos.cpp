@@ -3,6 +3,7 @@
 // once to collect, so that the list is allocated once at its final size.
 #include "slices/mkTodos.h"
 #include "run/errExit.h"
+#include "run/messages.h"
 #include "run/runState.h"
 #include "system/directory.h"
 
@@ -33,9 +34,8 @@ const char *nextName(Directory *dir) {
 
 // The directory changed between the two passes: the list no longer says what the stack is.
 [[noreturn]] void consistencyStop() {
-    std::fprintf(stderr, "%s: mkTodos: check 'ntodo == n' failed: the directory changed while it "
-                         "was read\n",
-                 prog);
+    say(Stream::err, "%s: mkTodos: check 'ntodo == n' failed: the directory changed while it was read\n",
+        prog);
     std::exit(1);
 }
 

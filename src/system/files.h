@@ -1,13 +1,11 @@
-// The files of a run, as the system gives them: slices read at explicit offsets, volumes created
-// exclusively, and a volume deleted only while its name still leads to it. One interface, one
+// The slices of a run, as the system gives them: read at explicit offsets. One interface, one
 // implementation per system (posix/, windows/); names are the bytes the directory gave (UTF-8 on
-// Windows), and every transfer is binary.
+// Windows), and every read is binary. The volumes are in system/volumeFile.h.
 #pragma once
 
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 // The error of a transfer that found its file ended, which sets no error number of its own: "no
 // data" (ENODATA; EIO on the few systems that lack it). Without it, the run's error line would show
@@ -35,15 +33,3 @@ int openForReading(const char *name);
 std::size_t readAt(int fd, void *buf, std::size_t size, std::uint64_t offset);
 
 void closeForReading(int fd);
-
-// Creates `name` for writing, unless an entry of that name exists in any form (a file, readable or
-// not, a directory, a link): then null with errno EEXIST, and the entry is not touched. The stream
-// is binary and unbuffered (whole blocks go straight to the file); `size` bytes are reserved where
-// the file system can, and the new file's identity goes into `identity`. Null with errno set on any
-// failure; a file made before the failure is deleted again.
-FILE *createExclusive(const char *name, std::uint64_t size, FileIdentity *identity);
-
-// Deletes `name` if it still leads to the file with `identity`. Answers 0 when it did, or when the
-// name leads to nothing or to another file; otherwise the error number. On POSIX it is safe inside
-// a signal handler.
-int deleteIfOurs(const char *name, const FileIdentity &identity);

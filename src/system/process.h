@@ -2,15 +2,12 @@
 // texts of its error numbers. One interface, one implementation per system (posix/, windows/).
 #pragma once
 
-#include <cstddef>
-
 // Replaces argc and argv with the command line as the user gave it, in UTF-8 (the wide command line
 // on Windows; unchanged on POSIX). False with errno set on failure.
 bool takeArguments(int *argc, char ***argv);
 
 // Opens the null device on each of descriptors 0, 1 and 2 that is closed, so that no file the run
-// opens can take a standard descriptor's number; then makes standard output leave line by line.
-// Standard output and error keep the console's text mode. False with errno set on failure.
+// opens can take a standard descriptor's number. False with errno set on failure.
 bool guardStandardStreams();
 
 // The system's text for an error number, as the run's error line shows it (where the C library
@@ -20,7 +17,3 @@ const char *errorText(int error);
 // The same text inside a signal handler: where it cannot be had safely there, "error <number>",
 // written into `spare`.
 const char *errorTextInSignal(int error, char (&spare)[24]);
-
-// Writes `size` bytes to standard error in one call, with no stream buffer in between; safe inside
-// a signal handler. Its result is not looked at: nothing is left to tell if standard error fails.
-void writeStandardError(const char *text, std::size_t size);

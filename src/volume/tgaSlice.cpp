@@ -15,6 +15,7 @@
 //       18  w*h*3 pixels, 3 bytes each: blue, green, red
 #include "volume/tgaSlice.h"
 #include "run/errExit.h"
+#include "run/messages.h"
 #include "run/runState.h"
 #include "system/files.h"
 
@@ -69,11 +70,10 @@ void checkHeader(const char *name, const unsigned char *header) {
     char found[256];
     describeDeviations(header, found, sizeof found);
     if (found[0] == '\0' || ++warnedSlices > namedWarnings) return;
-    std::fprintf(stderr,
-                 "%s: warning '%s' has %s; read as %llu x %llu uncompressed 24-bit pixels from byte "
-                 "18 all the same\n",
-                 prog, name, found, static_cast<unsigned long long>(width),
-                 static_cast<unsigned long long>(height));
+    say(Stream::err,
+        "%s: warning '%s' has %s; read as %llu x %llu uncompressed 24-bit pixels from byte 18 all the "
+        "same\n",
+        prog, name, found, static_cast<unsigned long long>(width), static_cast<unsigned long long>(height));
 }
 
 namespace {
@@ -113,8 +113,6 @@ bool readPixels(int slice, std::uint64_t first, std::size_t n, unsigned char *pi
 void reportUnnamedWarnings() {
     if (warnedSlices <= namedWarnings) return;
     const std::uint64_t more = warnedSlices - namedWarnings;
-    std::fprintf(stderr, "%s: warning %llu more %s; read the same way\n", prog,
-                 static_cast<unsigned long long>(more),
-                 more == 1 ? "slice has a header that says otherwise"
-                           : "slices have headers that say otherwise");
+    say(Stream::err, "%s: warning %llu more %s; read the same way\n", prog, static_cast<unsigned long long>(more),
+        more == 1 ? "slice has a header that says otherwise" : "slices have headers that say otherwise");
 }

@@ -2,9 +2,8 @@
 // process by the same signal, so the shell sees what really happened. The handler may run on either
 // conversion thread: the register does not change while both run.
 #include "run/signals.h"
-#include "run/cleanUp.h"
+#include "run/outputs.h"
 #include "run/errExit.h"
-#include "run/runState.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -26,12 +25,11 @@ sigset_t caughtSignals() {
 sigset_t beforeHold; // the mask as it was before holdSignals
 
 // Runs inside a signal: only lstat, unlink, write, signal and raise, which are async-signal-safe,
-// and glibc's strerrordesc_np, a bounds-checked lookup in a constant table (see unlinkIfOurs). No
-// stdio, no memory. The names and identities it reads were complete before their outputs went on
-// the register.
+// and glibc's strerrordesc_np, a bounds-checked lookup in a constant table (see errorTextInSignal
+// in system/posix/process.cpp). No stdio, no memory. The names and identities it reads were
+// complete before their outputs went on the register.
 void deleteUnfinished(int sig) {
-    for (int c = 0; c < 3; c++)
-        if (df3File[c] != nullptr) unlinkIfOurs(c);
+    discardOutputsInSignal();
     signal(sig, SIG_DFL);
     raise(sig);
 }

@@ -1,15 +1,9 @@
 // Started with a standard descriptor closed, the process would hand that number to the next file it
 // opens: the red volume would become "standard output" and take in the progress lines. Each closed
 // one is therefore filled with /dev/null before anything else is opened.
-//
-// Standard output is line-buffered even into a pipe or a file: each progress line leaves when its
-// slice starts, so a log shows which slice an error belongs to, and a reader that has gone is
-// noticed at once (SIGPIPE, unfinished volumes deleted), not when a buffer happens to fill.
 #include "system/process.h"
-#include "system/buffering.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -28,7 +22,7 @@ bool guardStandardStreams() {
             return false;
         }
     }
-    return setBuffering(stdout, _IOLBF);
+    return true;
 }
 
 const char *errorText(int error) { return std::strerror(error); }
@@ -51,9 +45,4 @@ const char *errorTextInSignal(int error, char (&spare)[24]) {
     spare[at] = '\0';
     return spare;
 #endif
-}
-
-void writeStandardError(const char *text, std::size_t size) {
-    const ssize_t written = write(STDERR_FILENO, text, size);
-    (void)written;
 }

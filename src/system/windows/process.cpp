@@ -1,11 +1,7 @@
 // The process's edges on Windows. The arguments come from the wide command line, so that a
 // basename of any script reaches the run as the UTF-8 bytes the directory listing gives. A
 // standard handle closed at the start is opened on NUL, so no volume can take its descriptor.
-// Standard output and error keep the console's text mode (lines end in CR LF, the Windows
-// convention); standard output is unbuffered, since the C library here has no line buffering, and
-// each progress line so leaves whole in one write.
 #include "system/process.h"
-#include "system/buffering.h"
 #include "system/windows/win32.h"
 
 #include <cerrno>
@@ -52,7 +48,7 @@ bool guardStandardStreams() {
             return false;
         }
     }
-    return setBuffering(stdout, _IONBF);
+    return true;
 }
 
 // The C library has no text for ENODATA; the text POSIX systems give is supplied.
@@ -60,8 +56,3 @@ const char *errorText(int error) { return error == ENODATA ? "No data available"
 
 // No signal handler runs on Windows: the console's handler only raises a flag.
 const char *errorTextInSignal(int error, char (&)[24]) { return errorText(error); }
-
-void writeStandardError(const char *text, std::size_t size) {
-    const int written = _write(2, text, static_cast<unsigned>(size));
-    (void)written;
-}

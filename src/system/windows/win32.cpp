@@ -19,6 +19,20 @@ wchar_t *toWide(const char *utf8) {
     return wide;
 }
 
+HANDLE openByName(const char *name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+    wchar_t *wide = toWide(name);
+    if (wide == nullptr) return INVALID_HANDLE_VALUE;
+    const HANDLE file = CreateFileW(wide, access, share, nullptr, disposition, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE) setErrnoFromWin32();
+    std::free(wide);
+    return file;
+}
+
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info) {
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 bool toUtf8(const wchar_t *wide, char *out, int size) {
     if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, size, nullptr, nullptr) != 0) return true;
     setErrnoFromWin32();

@@ -3,6 +3,8 @@
 // on both systems.
 #pragma once
 
+#include "system/files.h"
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -14,3 +16,9 @@ bool toUtf8(const wchar_t *wide, char *out, int size);
 
 // Sets errno to the C library's number for a Win32 error (GetLastError()'s, by default).
 void setErrnoFromWin32(DWORD error = GetLastError());
+
+// CreateFileW with a UTF-8 name; INVALID_HANDLE_VALUE with errno set on failure.
+HANDLE openByName(const char *name, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+
+// A file's identity from what GetFileInformationByHandle answered.
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info);
