@@ -75,7 +75,7 @@ test-tiny-blocks: test-tiny-blocks-build
 # exe under Wine (Debian: wine, wine64), with the tests that need POSIX skipped and saying why.
 windows:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DSLICEVOL_TESTS=OFF $(CMAKE_FLAGS)
-	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target slicevol
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target slicevol holdFile startWithout
 
 test-windows-build: windows
 	cmake -S . -B $(WINE_TEST_BUILD) -DCMAKE_BUILD_TYPE=Release -DSLICEVOL_TEST_EXE=$(abspath $(WINDOWS_BUILD))/slicevol.exe -DSLICEVOL_TEST_LAUNCHER=wine64 $(CMAKE_FLAGS)

@@ -131,14 +131,16 @@ std::string fromConsoleText(const std::string &text) {
     return lines;
 }
 
-// Sends SIGINT once the file holds `text`, or answers when the run has ended before it does.
-void interruptAt(pid_t pid, const fs::path &file, const std::string &text) {
+// Sends SIGINT (or does `instead`) once the file holds `text`, or answers when the run has ended
+// before it does.
+void interruptAt(pid_t pid, const fs::path &file, const std::string &text, const std::function<void(pid_t)> &instead) {
     siginfo_t ended = {};
     while (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == 0) {
         std::ifstream in(file, std::ios::binary);
         const std::string seen((std::istreambuf_iterator<char>(in)), {});
         if (seen.find(text) != std::string::npos) {
-            kill(pid, SIGINT);
+            if (instead) instead(pid);
+            else kill(pid, SIGINT);
             return;
         }
         usleep(1000); // polling a file: the run goes on meanwhile, nothing is timed
@@ -161,6 +163,14 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         argv.at(0) = program;
         argv.insert(argv.begin(), SLICEVOL_LAUNCHER);
         program = SLICEVOL_LAUNCHER;
+        // Wine itself hangs when started with a standard descriptor closed: slicevol.exe is started
+        // with no such handle instead, by a program that does so.
+        if (!options.closedDescriptors.empty()) {
+            std::string which;
+            for (int fd : options.closedDescriptors) which += std::to_string(fd);
+            argv.at(1) = programWord();
+            argv.insert(argv.begin() + 1, {windowsHelper("startWithout.exe").string(), which});
+        }
     }
     std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
 
@@ -181,7 +191,8 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) childFailed("redirect");
         // slicevol gets the descriptors a user's shell would give it: 0, 1 and 2, nothing of ours.
         if (close_range(3, ~0u, 0) != 0) childFailed("close_range");
-        for (int fd : options.closedDescriptors) close(fd);
+        if (!testingWindows())
+            for (int fd : options.closedDescriptors) close(fd);
         sigset_t blocked;
         sigemptyset(&blocked);
         for (int sig : options.blockedSignals) sigaddset(&blocked, sig);
@@ -204,7 +215,7 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         childFailed("execve");
     }
     if (options.stdoutToClosedPipe) close(pipeEnds[1]);
-    if (!options.interruptAt.empty()) interruptAt(pid, outPath, options.interruptAt);
+    if (!options.interruptAt.empty()) interruptAt(pid, outPath, options.interruptAt, options.insteadOfInterrupt);
 
     int status = 0;
     for (;;) {
@@ -223,6 +234,79 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         result.err = fromConsoleText(result.err);
     }
     return result;
+}
+
+fs::path windowsHelper(const std::string &name) { return fs::path(SLICEVOL_BIN).parent_path() / name; }
+
+pid_t startUnderWine(const fs::path &dir, const std::vector<std::string> &args) {
+    std::vector<std::string> argv = {SLICEVOL_LAUNCHER};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = runEnvironment({});
+    std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        if (chdir(dir.c_str()) != 0 || null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0 ||
+            close_range(3, ~0u, 0) != 0)
+            childFailed("start");
+        execve(SLICEVOL_LAUNCHER, argvPointers.data(), envPointers.data());
+        childFailed("execve");
+    }
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) throw std::runtime_error("waitpid failed");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+namespace {
+
+// Runs a shell command unless an earlier step failed; when it fails, `why` becomes `what`.
+void mountCommand(const std::string &command, std::string &why, const std::string &what) {
+    if (!why.empty()) return;
+    if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) why = what;
+}
+
+} // namespace
+
+MountedFs::MountedFs(const std::string &type, unsigned mebibytes, const std::string &options) {
+    path = place.path / "mounted";
+    fs::create_directory(path);
+    const std::string size = std::to_string(mebibytes) + "M";
+    if (geteuid() != 0) {
+        why = "mounting a " + type + " needs root";
+        return;
+    }
+    if (type == "tmpfs") {
+        mountCommand("mount -t tmpfs -o size=" + size + " tmpfs '" + path.string() + "'", why,
+                     "a tmpfs could not be mounted (mount refused in this container)");
+    } else {
+        const std::string image = (place.path / "image").string();
+        mountCommand("command -v mkfs." + type, why,
+                     "mkfs." + type + " is not installed (Debian: apt-get install " +
+                         (type == "ext4" ? "e2fsprogs" : type == "xfs" ? "xfsprogs" : type + "-progs") + ")");
+        mountCommand("truncate -s " + size + " '" + image + "' && mkfs." + type + " -q '" + image + "'", why,
+                     "mkfs." + type + " failed on a " + size + " image");
+        mountCommand("mount -o loop" + (options.empty() ? "" : "," + options) + " '" + image + "' '" +
+                         path.string() + "'",
+                     why, "a loop-mounted " + type + " could not be mounted (no loop device in this container?)");
+    }
+    if (why.empty()) fs::permissions(path, fs::perms::all);
+}
+
+MountedFs::~MountedFs() {
+    if (why.empty() && std::system(("umount '" + path.string() + "'").c_str()) != 0)
+        ADD_FAILURE() << "could not unmount " << path;
+}
+
+Stack linkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
+                unsigned height, unsigned count) {
+    const Stack stack = makeStack(store, base, width, height, count);
+    for (const std::string &name : stack.names) fs::create_symlink(store / name, dir / name);
+    return stack;
 }
 
 RunOptions withShim(const std::string &setting) {

@@ -48,13 +48,15 @@ struct RunOptions {
     std::vector<int> blockedSignals;          // signals blocked when slicevol starts
     bool stdoutToClosedPipe = false;          // standard output is a pipe nobody reads
     bool removeDirFirst = false;              // the working directory is deleted before the start
-    std::vector<int> closedDescriptors;       // of 0, 1 and 2: closed when slicevol starts
+    std::vector<int> closedDescriptors;       // of 0, 1 and 2: closed when slicevol starts (on
+                                              // Windows: started with no such handle)
     bool unprivileged = false;                // run as nobody when the tests run as root, so
                                               // that file permissions really apply (a copy of
                                               // slicevol and the shim where nobody can reach them)
     std::optional<std::vector<std::string>> argv; // the whole argument vector, program word included
     std::function<void(pid_t)> whenStopped;   // called when the run stops itself (then continued)
-    std::string interruptAt;                  // SIGINT once standard output holds this text
+    std::string interruptAt;                  // SIGINT once standard output holds this text,
+    std::function<void(pid_t)> insteadOfInterrupt; // or this called then instead
 };
 
 // Options that preload the fault shim with the given SHIM_...=value settings.
@@ -67,6 +69,29 @@ struct RunResult {
     int signal = 0;  // the ending signal, or 0
     std::string out, err;
 };
+
+// A program of the tests cross-built for Windows beside slicevol.exe (tests/windows/).
+fs::path windowsHelper(const std::string &name);
+
+// Starts a program of the tests for Windows (windowsHelper) under Wine in dir, with no standard
+// stream of the test's, and answers its process; waitFor then answers its exit status.
+pid_t startUnderWine(const fs::path &dir, const std::vector<std::string> &argv);
+int waitFor(pid_t pid);
+
+// A small file system mounted for one test: a tmpfs, or an image of another type (ext4, xfs,
+// btrfs) on a loop device, with the given mount options. Where it cannot be made (not root, no
+// mkfs of that type, no mount) `why` says why, for the test to skip with.
+struct MountedFs {
+    MountedFs(const std::string &type, unsigned mebibytes, const std::string &options = "");
+    ~MountedFs();
+    MountedFs(const MountedFs &) = delete;
+    MountedFs &operator=(const MountedFs &) = delete;
+    ScratchDir place;
+    fs::path path; // the mounted file system's root
+    std::string why;
+};
+#define SKIP_UNLESS_MOUNTED(mounted)                                                              \
+    if (!(mounted).why.empty()) GTEST_SKIP() << "skipped: " << (mounted).why
 
 // Runs slicevol with argv[0] "slicevol" and the given arguments in dir.
 RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
@@ -114,6 +139,11 @@ struct Stack {
 };
 Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
                 unsigned count, unsigned seed = 1);
+
+// The same stack made in `store`, and in dir only links to its slices: a small file system in dir
+// then holds nothing but what the run writes.
+Stack linkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
+                unsigned height, unsigned count);
 
 // Expects the run to have ended with status 0, the progress lines of the stack, nothing (or the
 // given warnings) on the standard error stream, and the three volumes equal to the model.

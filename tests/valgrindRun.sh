@@ -1,7 +1,6 @@
 #!/bin/sh
 # Runs slicevol under valgrind memcheck twice, on a stack that converts and on one whose last slice
-# ends early: no memory error and no lost block either time (the open slice stream of the failed
-# run is still reachable, as the process exit closes it).
+# ends early: no memory error and no lost block either time.
 # usage: valgrindRun.sh SLICEVOL MAKESTACK
 set -eu
 slicevol=$1 makeStack=$2

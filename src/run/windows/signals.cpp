@@ -19,9 +19,11 @@ constexpr unsigned controlCExit = 0xC000013A;
 std::atomic<bool> stopAsked;
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
+    // Only a service's programs see a logoff, any user's: it is none of the run's business.
+    if (event == CTRL_LOGOFF_EVENT) return TRUE;
     stopAsked = true;
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
-    // Closing the window, logging off or shutting down ends the process as soon as this handler
+    // Closing the window or shutting down ends the process as soon as this handler
     // returns: it waits instead, until the run has cleaned up and ended the process.
     for (;;) Sleep(INFINITE);
 }

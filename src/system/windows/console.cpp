@@ -1,10 +1,55 @@
-// Text goes out through the C runtime's descriptors 1 and 2 in their text mode, so lines end in
-// CR LF, the Windows convention.
+// Text on Windows goes through the process's standard handles themselves, not the C runtime. To a
+// console it goes as UTF-16 with WriteConsoleW, so that every name shows right under any code page
+// (the console's code page is left alone: a change would outlive the run). To a file or a pipe it
+// goes as the same UTF-8 bytes as on POSIX, with CR LF line ends, the Windows convention. A console
+// is told by GetConsoleMode: _isatty is true for NUL too.
 #include "system/console.h"
+#include "system/windows/win32.h"
 
-#include <io.h>
+#include <cstdlib>
+
+namespace {
+
+void writeToConsole(HANDLE console, const char *text, std::size_t size) {
+    // Bytes that are not UTF-8 show as U+FFFD rather than not at all.
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0);
+    if (units <= 0) return;
+    auto *wide = static_cast<wchar_t *>(std::malloc(sizeof(wchar_t) * static_cast<std::size_t>(units)));
+    if (wide == nullptr) return;
+    MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), wide, units);
+    for (DWORD done = 0, wrote = 0; done < static_cast<DWORD>(units); done += wrote)
+        if (!WriteConsoleW(console, wide + done, static_cast<DWORD>(units) - done, &wrote, nullptr) || wrote == 0)
+            break;
+    std::free(wide);
+}
+
+bool writeBytes(HANDLE file, const char *bytes, std::size_t size) {
+    for (DWORD wrote = 0; size > 0; bytes += wrote, size -= wrote)
+        if (!WriteFile(file, bytes, static_cast<DWORD>(size), &wrote, nullptr) || wrote == 0) return false;
+    return true;
+}
+
+// Each LF as CR LF, in pieces of a small buffer.
+void writeToFile(HANDLE file, const char *text, std::size_t size) {
+    char piece[512];
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < size; i++) {
+        if (text[i] == '\n') piece[used++] = '\r';
+        piece[used++] = text[i];
+        if (used >= sizeof piece - 1 || i + 1 == size) {
+            if (!writeBytes(file, piece, used)) return;
+            used = 0;
+        }
+    }
+}
+
+} // namespace
 
 void writeText(Stream stream, const char *text, std::size_t size) {
-    const int written = _write(stream == Stream::out ? 1 : 2, text, static_cast<unsigned>(size));
-    (void)written;
+    const HANDLE to = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    // Started with no such handle (a program that gave none): the text has nowhere to go.
+    if (to == nullptr || to == INVALID_HANDLE_VALUE || size == 0) return;
+    DWORD mode;
+    if (GetConsoleMode(to, &mode)) writeToConsole(to, text, size);
+    else writeToFile(to, text, size);
 }

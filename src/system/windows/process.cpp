@@ -1,6 +1,6 @@
 // The process's edges on Windows. The arguments come from the wide command line, so that a
-// basename of any script reaches the run as the UTF-8 bytes the directory listing gives. A
-// standard handle closed at the start is opened on NUL, so no volume can take its descriptor.
+// basename of any script reaches the run as the UTF-8 bytes the directory listing gives; an
+// argument that is not valid UTF-16 (a lone surrogate) is refused with the reason.
 #include "system/process.h"
 #include "system/windows/win32.h"
 
@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <io.h>
 #include <shellapi.h>
 
 bool takeArguments(int *argc, char ***argv) {
@@ -23,13 +21,13 @@ bool takeArguments(int *argc, char ***argv) {
     auto **utf8 = static_cast<char **>(std::calloc(static_cast<std::size_t>(count) + 1, sizeof(char *)));
     if (utf8 == nullptr) return false;
     for (int i = 0; i < count; i++) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, nullptr, 0, nullptr, nullptr);
         if (size == 0) {
             setErrnoFromWin32();
             return false;
         }
         utf8[i] = static_cast<char *>(std::malloc(static_cast<std::size_t>(size)));
-        if (utf8[i] == nullptr || !toUtf8(wide[i], utf8[i], size)) return false;
+        if (utf8[i] == nullptr || !toUtf8(wide[i], utf8[i], size, WC_ERR_INVALID_CHARS)) return false;
     }
     LocalFree(wide);
     *argc = count;
@@ -37,22 +35,22 @@ bool takeArguments(int *argc, char ***argv) {
     return true;
 }
 
-bool guardStandardStreams() {
-    for (int fd = 0; fd <= 2; fd++) {
-        if (_get_osfhandle(fd) >= 0) continue;
-        // The lowest free descriptor is taken, and every lower one is open by now: this is fd.
-        const int opened = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
-        if (opened == -1) return false;
-        if (opened != fd) {
-            errno = EBADF;
-            return false;
-        }
-    }
-    return true;
-}
+// Text leaves through the standard handles themselves (windows/console.cpp) and every file is a
+// handle of its own, so a standard handle that is missing takes no file's place: nothing to guard.
+// (The C runtime marks a descriptor that was given no handle as open, with handle -2; opening NUL
+// over it would fail.)
+bool guardStandardStreams() { return true; }
 
-// The C library has no text for ENODATA; the text POSIX systems give is supplied.
-const char *errorText(int error) { return error == ENODATA ? "No data available" : std::strerror(error); }
+// The C library has no text for ENODATA; the text POSIX systems give is supplied. A Win32 error
+// that no error number fits keeps its own code in the line.
+const char *errorText(int error) {
+    if (error == ENODATA) return "No data available";
+    const DWORD unmapped = unmappedWin32Error();
+    if (error != EIO || unmapped == 0) return std::strerror(error);
+    static char text[64];
+    std::snprintf(text, sizeof text, "%s (Windows error %lu)", std::strerror(EIO), static_cast<unsigned long>(unmapped));
+    return text;
+}
 
 // No signal handler runs on Windows: the console's handler only raises a flag.
 const char *errorTextInSignal(int error, char (&)[24]) { return errorText(error); }

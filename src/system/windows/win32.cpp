@@ -1,5 +1,6 @@
 #include "system/windows/win32.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 
@@ -33,13 +34,23 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info) {
             (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-bool toUtf8(const wchar_t *wide, char *out, int size) {
-    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, size, nullptr, nullptr) != 0) return true;
+bool toUtf8(const wchar_t *wide, char *out, int size, DWORD flags) {
+    if (WideCharToMultiByte(CP_UTF8, flags, wide, -1, out, size, nullptr, nullptr) != 0) return true;
     setErrnoFromWin32();
     return false;
 }
 
+namespace {
+
+// Written by whichever worker failed, read by the main thread after it joined the helper.
+std::atomic<DWORD> unmapped;
+
+} // namespace
+
+DWORD unmappedWin32Error() { return unmapped; }
+
 void setErrnoFromWin32(DWORD error) {
+    unmapped = 0;
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -79,6 +90,7 @@ void setErrnoFromWin32(DWORD error) {
         break;
     default:
         errno = EIO;
+        unmapped = error;
         break;
     }
 }

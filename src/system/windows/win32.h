@@ -11,11 +11,17 @@
 // `utf8` as UTF-16 in a new allocation (free it), or null with errno set.
 wchar_t *toWide(const char *utf8);
 
-// `wide` as UTF-8 into `out` of `size` bytes. False (ERANGE) when it does not fit.
-bool toUtf8(const wchar_t *wide, char *out, int size);
+// `wide` as UTF-8 into `out` of `size` bytes. False with errno set when it does not fit (ERANGE),
+// or, with `flags` WC_ERR_INVALID_CHARS, when it is not valid UTF-16 (EINVAL).
+bool toUtf8(const wchar_t *wide, char *out, int size, DWORD flags = 0);
 
-// Sets errno to the C library's number for a Win32 error (GetLastError()'s, by default).
+// Sets errno to the C library's number for a Win32 error (GetLastError()'s, by default). Where no
+// number fits, EIO, and the Win32 error is kept for the error line (unmappedWin32Error).
 void setErrnoFromWin32(DWORD error = GetLastError());
+
+// The Win32 error behind the latest EIO that setErrnoFromWin32 set for want of a better number; 0
+// when the latest error it set had a number of its own.
+DWORD unmappedWin32Error();
 
 // CreateFileW with a UTF-8 name; INVALID_HANDLE_VALUE with errno set on failure.
 HANDLE openByName(const char *name, DWORD access, DWORD share, DWORD disposition, DWORD flags);
