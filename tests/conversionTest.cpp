@@ -2,6 +2,8 @@
 // against the model of the layout in the harness and against bytes written out by hand.
 #include "harness.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 namespace {
@@ -78,11 +80,13 @@ TEST(Conversion, KnownPixelsGiveKnownVolumes) {
 // Every slice's pixels are taken from byte 18, the first slice's size for all, whatever a header
 // says; a header that says otherwise gets a warning naming the slice and what differs (the first
 // three slices so, then a count), and the volumes stay exactly what they were. Origin bits and
-// bytes after the pixels are no cause for a warning.
+// bytes after the pixels are no cause for a warning. A slice too short for its header ends the run
+// (the "no data" error) with no warning of its own, whatever an earlier slice's header said.
 struct HeaderCase {
     const char *what;
     std::vector<std::string> slices; // whole files, s000.tga, s001.tga, ...
     std::string err;
+    bool lastIsShort = false;        // the last slice ends inside its header
 };
 
 TEST(Conversion, PixelsAreTakenFromByte18OfEverySlice) {
@@ -121,6 +125,8 @@ TEST(Conversion, PixelsAreTakenFromByte18OfEverySlice) {
         {"more slices than are named",
          {slice(1, rle), slice(2, rle), slice(3, rle), slice(4), slice(5, rle), slice(6, rle)},
          rleWarnings(3) + programWord() + ": warning 2 more slices have headers that say otherwise; read the same way\n"},
+        {"a slice shorter than a header after one that says 32 bits per pixel",
+         {slice(1), slice(2, {{16, 32}}), slice(3).substr(0, 10)}, warning(1, "32 bits per pixel"), true},
     };
     for (const HeaderCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -128,10 +134,19 @@ TEST(Conversion, PixelsAreTakenFromByte18OfEverySlice) {
         Stack stack;
         for (std::size_t z = 0; z < c.slices.size(); z++) {
             stack.names.push_back(sliceName("s", unsigned(z)));
-            stack.pixels.push_back(c.slices[z].substr(18));
+            stack.pixels.push_back(c.slices[z].substr(std::min<std::size_t>(18, c.slices[z].size())));
             writeFile(dir.path / stack.names.back(), c.slices[z]);
         }
-        expectConverted(dir.path, "s", w, h, stack, runSlicevol(dir.path, {"s"}), c.err);
+        if (!c.lastIsShort) {
+            expectConverted(dir.path, "s", w, h, stack, runSlicevol(dir.path, {"s"}), c.err);
+            continue;
+        }
+        const Snapshot before = snapshot(dir.path);
+        const RunResult run = runSlicevol(dir.path, {"s"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, progressLines(stack.names));
+        EXPECT_EQ(run.err, c.err + errorLine(ENODATA));
+        expectUnchanged(before, dir.path);
     }
 }
 

@@ -1,10 +1,12 @@
-// Free space: the estimate itself, and the same boundaries reached through a file system that
-// reports chosen figures.
+// Free space: the estimate itself, the same boundaries reached through a file system that reports
+// chosen figures and through a real small one, and the room reserved for the volumes.
 #include "harness.h"
 #include "volume/freeSpace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -59,6 +61,92 @@ TEST(FreeSpace, RefusesBeforeCreatingAnything) {
             expectUnchanged(before, dir.path);
         } else {
             expectRefused(run, "preparing DF3s for 'cloud' failed.\n", before, dir.path);
+        }
+    }
+}
+
+// The same on a real 1 MiB file system (256 blocks of 4 KiB) that holds only the volumes, so that
+// the system's own answer is read, on Windows too: 32 slices of 64 x 64 need 102 blocks, of
+// 128 x 128 390.
+TEST(FreeSpace, SmallFileSystem) {
+    for (const auto &[side, fits] : {std::pair{64u, true}, std::pair{128u, false}}) {
+        SCOPED_TRACE(side);
+        MountedFs small("tmpfs", 1);
+        SKIP_UNLESS_MOUNTED(small);
+        ScratchDir store;
+        const Stack stack = linkStack(store.path, small.path, "s", side, side, 32);
+        const Snapshot before = snapshot(small.path);
+        const RunResult run = runSlicevol(small.path, {"s"});
+        if (fits) expectConverted(small.path, "s", side, side, stack, run);
+        else expectRefused(run, "preparing DF3s for 's' failed.\n", before, small.path);
+    }
+}
+
+struct ReservationCase {
+    const char *what;
+    const char *type, *options;
+    unsigned side, count;  // the stack, linked from elsewhere: volumes of side x side x count bytes
+    bool compressible;     // slices of one grey, or of random bytes
+    bool fakedFreeSpace;   // slicevol is told that the file system has room to spare
+};
+
+// Where slicevol reserves room for its volumes, the reservation must never cost the user space: a
+// finished volume holds no more blocks than its length needs; on an ext4 too small for the three
+// volumes (the free space faked large) the run ends as without a reservation, with its progress
+// and the disk-full error, and every block taken is given back; on a btrfs that compresses, the
+// volumes of a compressible stack are compressed.
+TEST(FreeSpace, ReservationsCostNoSpace) {
+    const ReservationCase cases[] = {
+        {"ext4, volumes that fit", "ext4", "", 256, 64, false, false},
+        {"ext4, volumes that cannot all be reserved", "ext4", "", 512, 128, false, true},
+        {"btrfs with compress=zstd", "btrfs", "compress=zstd", 512, 64, true, false},
+    };
+    for (const ReservationCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.fakedFreeSpace && (testingWindows() || std::string(FAULT_SHIM).empty())) continue;
+        MountedFs small(c.type, c.type == std::string("btrfs") ? 256 : 64, c.options);
+        SKIP_UNLESS_MOUNTED(small);
+        ScratchDir store;
+        Stack stack;
+        if (c.compressible) {
+            for (unsigned z = 0; z < c.count; z++) {
+                stack.names.push_back(sliceName("s", z));
+                stack.pixels.push_back(std::string(std::size_t{c.side} * c.side * 3, '\x40'));
+                writeFile(store.path / stack.names.back(), tga(c.side, c.side, stack.pixels.back()));
+                fs::create_symlink(store.path / stack.names.back(), small.path / stack.names.back());
+            }
+        } else {
+            stack = linkStack(store.path, small.path, "s", c.side, c.side, c.count);
+        }
+        const Snapshot before = snapshot(small.path);
+        const auto freeBlocks = [&] {
+            EXPECT_EQ(shellIn(small.path, "sync"), 0);
+            return fs::space(small.path).free;
+        };
+        const std::uintmax_t freeBefore = freeBlocks();
+        const RunResult run = runSlicevol(small.path, {"s"}, c.fakedFreeSpace ? withShim("SHIM_STATVFS=4096,4096,99999999") : RunOptions{});
+        if (c.fakedFreeSpace) {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err, errorLine(ENOSPC));
+            const auto lines = static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\n'));
+            EXPECT_GT(lines, 0u);
+            EXPECT_EQ(run.out, progressLines({stack.names.begin(), stack.names.begin() + static_cast<long>(lines)}));
+            expectUnchanged(before, small.path);
+            EXPECT_EQ(freeBlocks(), freeBefore);
+            continue;
+        }
+        expectConverted(small.path, "s", c.side, c.side, stack, run);
+        // btrfs counts a file's blocks before compression: what it takes shows in the free space.
+        const std::uintmax_t length = 6 + std::uintmax_t{c.side} * c.side * c.count;
+        if (c.compressible) {
+            EXPECT_LT(freeBefore - freeBlocks(), 3 * length / 10);
+        }
+        for (const std::string &output : outputNames("s")) {
+            struct stat volume;
+            ASSERT_EQ(stat((small.path / output).c_str(), &volume), 0);
+            if (!c.compressible) {
+                EXPECT_LE(static_cast<std::uintmax_t>(volume.st_blocks) * 512, (length + 4095) / 4096 * 4096) << output;
+            }
         }
     }
 }
