@@ -85,8 +85,8 @@ test-windows: test-windows-build
 	$(call NEED_TESTS,$(WINE_TEST_BUILD))
 	@cd $(WINE_TEST_BUILD) && { WINEDEBUG=-all $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
 
-# slicevol-<version>-win64.zip: the exe (stripped), the manual as text and a short README, with
-# Windows line ends.
+# slicevol-<version>-win64.zip and its .sha256: the exe (stripped), the drop target, the example
+# scene, the manual as text, a README and the runtime's licence notices, with Windows line ends.
 package-windows: windows
 	cmake -DBUILD=$(abspath $(WINDOWS_BUILD)) -DSOURCE=$(CURDIR) -P cmake/packageWindows.cmake
 

@@ -1,31 +1,64 @@
-# make package-windows: slicevol-<version>-win64.zip from the Windows build, holding slicevol.exe
-# (stripped), the manual as plain text and a short README, both with Windows line ends.
+# make package-windows: slicevol-<version>-win64.zip from the Windows build, and its SHA-256 file.
+# The zip holds one folder: slicevol.exe (stripped), the drop target, the example scene, the manual
+# as plain text, a README and the notices of the runtime parts linked into the exe, the text files
+# with Windows line ends.
 #   cmake -DBUILD=<Windows build folder> -DSOURCE=<source folder> -P cmake/packageWindows.cmake
 file(STRINGS ${SOURCE}/CMakeLists.txt projectLine REGEX "^project\\(slicevol VERSION")
 string(REGEX REPLACE ".*VERSION ([0-9.]+).*" "\\1" version "${projectLine}")
 set(name slicevol-${version}-win64)
 set(stage ${BUILD}/${name})
 file(REMOVE_RECURSE ${stage})
-file(MAKE_DIRECTORY ${stage})
+file(MAKE_DIRECTORY ${stage}/licences)
 
 find_program(STRIP x86_64-w64-mingw32-strip REQUIRED)
-execute_process(COMMAND ${STRIP} -o ${stage}/slicevol.exe ${BUILD}/slicevol.exe COMMAND_ERROR_IS_FATAL ANY)
+# Each step must succeed (execute_process's COMMAND_ERROR_IS_FATAL needs CMake 3.19).
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE output)
+  if(failed)
+    message(FATAL_ERROR "${ARGN} failed: ${failed}")
+  endif()
+  set(output "${output}" PARENT_SCOPE)
+endfunction()
+run(${STRIP} -o ${stage}/slicevol.exe ${BUILD}/slicevol.exe)
 
 # The manual without the terminal's bold and underline, for Notepad.
 find_program(GROFF groff REQUIRED)
-execute_process(COMMAND ${GROFF} -t -man -Tascii -P-c -P-b -P-u -P-o ${BUILD}/slicevol.1
-                OUTPUT_VARIABLE manual COMMAND_ERROR_IS_FATAL ANY)
+run(${GROFF} -t -man -Tascii -P-c -P-b -P-u -P-o ${BUILD}/slicevol.1)
+set(manual "${output}")
 
 function(writeWithCrLf file text)
+  string(REPLACE "\r\n" "\n" text "${text}")
   string(REPLACE "\n" "\r\n" text "${text}")
   file(WRITE ${file} "${text}")
 endfunction()
+function(copyWithCrLf from to)
+  file(READ ${from} text)
+  string(REPLACE "@VERSION@" "${version}" text "${text}")
+  writeWithCrLf(${to} "${text}")
+endfunction()
 writeWithCrLf(${stage}/slicevol.txt "${manual}")
-file(READ ${SOURCE}/docs/README-windows.txt readme)
-string(REPLACE "@VERSION@" "${version}" readme "${readme}")
-writeWithCrLf(${stage}/README.txt "${readme}")
+copyWithCrLf(${SOURCE}/windows/README.txt ${stage}/README.txt)
+copyWithCrLf(${SOURCE}/windows/slicevol-drop.cmd ${stage}/slicevol-drop.cmd)
+copyWithCrLf(${SOURCE}/examples/volume.pov ${stage}/volume.pov)
+
+# slicevol.exe is linked statically with the MinGW-w64 runtime (its C runtime start-up code and
+# winpthreads) and GCC's runtime libraries; their licences ask that their notices travel with it.
+# They come from the Debian packages the exe was built with.
+foreach(notice "mingw-w64-runtime.txt=mingw-w64-x86-64-dev"
+               "gcc-runtime.txt=gcc-mingw-w64-x86-64-posix-runtime")
+  string(REPLACE "=" ";" parts "${notice}")
+  list(GET parts 0 file)
+  list(GET parts 1 package)
+  set(copyright /usr/share/doc/${package}/copyright)
+  if(NOT EXISTS ${copyright})
+    message(FATAL_ERROR "${copyright} not found (Debian: apt-get install mingw-w64 g++-mingw-w64-x86-64-posix)")
+  endif()
+  copyWithCrLf(${copyright} ${stage}/licences/${file})
+endforeach()
 
 file(REMOVE ${BUILD}/${name}.zip)
-execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${name}.zip --format=zip ${name}
-                WORKING_DIRECTORY ${BUILD} COMMAND_ERROR_IS_FATAL ANY)
+run(${CMAKE_COMMAND} -E chdir ${BUILD} ${CMAKE_COMMAND} -E tar cf ${name}.zip --format=zip ${name})
+file(SHA256 ${BUILD}/${name}.zip sum)
+file(WRITE ${BUILD}/${name}.zip.sha256 "${sum}  ${name}.zip\n")
 message("${BUILD}/${name}.zip")
+message("${BUILD}/${name}.zip.sha256")

@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 void expectConverted(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
@@ -14,6 +15,15 @@ void expectConverted(const fs::path &dir, const std::string &base, unsigned widt
         EXPECT_TRUE(readFile(dir / outputs[c]) == modelVolume(width, height, stack.pixels, c))
             << outputs[c] << " differs from the model";
     }
+}
+
+void expectFailedMidRun(const RunResult &run, const Stack &stack, int error) {
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, errorLine(error));
+    const auto lines = static_cast<long>(std::count(run.out.begin(), run.out.end(), '\n'));
+    EXPECT_GT(lines, 0);
+    EXPECT_LT(lines, static_cast<long>(stack.names.size()));
+    EXPECT_EQ(run.out, progressLines({stack.names.begin(), stack.names.begin() + lines}));
 }
 
 void expectRefused(const RunResult &run, const std::string &err, const Snapshot &before,

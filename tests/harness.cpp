@@ -112,12 +112,13 @@ std::vector<char *> pointers(std::vector<std::string> &texts) {
 
 bool testingWindows() { return std::string(SLICEVOL_LAUNCHER) != ""; }
 
-std::string programWord() {
-    if (!testingWindows()) return "slicevol";
-    std::string path = "Z:" + fs::absolute(SLICEVOL_BIN).string();
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
+std::string windowsPath(const fs::path &path) {
+    std::string windows = "Z:" + fs::absolute(path).string();
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
 }
+
+std::string programWord() { return testingWindows() ? windowsPath(SLICEVOL_BIN) : "slicevol"; }
 
 namespace {
 
@@ -166,10 +167,10 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         // Wine itself hangs when started with a standard descriptor closed: slicevol.exe is started
         // with no such handle instead, by a program that does so.
         if (!options.closedDescriptors.empty()) {
-            std::string which;
+            std::string which, commandLine = "\"" + programWord() + "\"";
             for (int fd : options.closedDescriptors) which += std::to_string(fd);
-            argv.at(1) = programWord();
-            argv.insert(argv.begin() + 1, {windowsHelper("startWithout.exe").string(), which});
+            for (std::size_t i = 2; i < argv.size(); i++) commandLine += " \"" + argv[i] + "\"";
+            argv = {SLICEVOL_LAUNCHER, windowsHelper("startWithout.exe").string(), which, commandLine};
         }
     }
     std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
@@ -262,39 +263,19 @@ int waitFor(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-namespace {
-
-// Runs a shell command unless an earlier step failed; when it fails, `why` becomes `what`.
-void mountCommand(const std::string &command, std::string &why, const std::string &what) {
-    if (!why.empty()) return;
-    if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) why = what;
-}
-
-} // namespace
-
 MountedFs::MountedFs(const std::string &type, unsigned mebibytes, const std::string &options) {
     path = place.path / "mounted";
     fs::create_directory(path);
-    const std::string size = std::to_string(mebibytes) + "M";
-    if (geteuid() != 0) {
-        why = "mounting a " + type + " needs root";
-        return;
-    }
-    if (type == "tmpfs") {
-        mountCommand("mount -t tmpfs -o size=" + size + " tmpfs '" + path.string() + "'", why,
-                     "a tmpfs could not be mounted (mount refused in this container)");
-    } else {
-        const std::string image = (place.path / "image").string();
-        mountCommand("command -v mkfs." + type, why,
-                     "mkfs." + type + " is not installed (Debian: apt-get install " +
-                         (type == "ext4" ? "e2fsprogs" : type == "xfs" ? "xfsprogs" : type + "-progs") + ")");
-        mountCommand("truncate -s " + size + " '" + image + "' && mkfs." + type + " -q '" + image + "'", why,
-                     "mkfs." + type + " failed on a " + size + " image");
-        mountCommand("mount -o loop" + (options.empty() ? "" : "," + options) + " '" + image + "' '" +
-                         path.string() + "'",
-                     why, "a loop-mounted " + type + " could not be mounted (no loop device in this container?)");
-    }
-    if (why.empty()) fs::permissions(path, fs::perms::all);
+    const std::string size = std::to_string(mebibytes) + "M", image = (place.path / "image").string();
+    const std::string mount =
+        type == "tmpfs" ? "mount -t tmpfs -o size=" + size + " tmpfs '" + path.string() + "'"
+                        : "truncate -s " + size + " '" + image + "' && mkfs." + type + " -q '" + image +
+                              "' && mount -o loop" + (options.empty() ? "" : "," + options) + " '" + image +
+                              "' '" + path.string() + "'";
+    if (geteuid() != 0) why = "mounting a " + type + " needs root";
+    else if (std::system((mount + " >/dev/null 2>&1").c_str()) != 0)
+        why = "no " + type + " could be made and mounted (mkfs." + type + " missing, or no loop device here)";
+    else fs::permissions(path, fs::perms::all);
 }
 
 MountedFs::~MountedFs() {
@@ -303,9 +284,15 @@ MountedFs::~MountedFs() {
 }
 
 Stack linkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
-                unsigned height, unsigned count) {
-    const Stack stack = makeStack(store, base, width, height, count);
-    for (const std::string &name : stack.names) fs::create_symlink(store / name, dir / name);
+                unsigned height, unsigned count, char grey) {
+    Stack stack = makeStack(store, base, width, height, count);
+    for (std::size_t z = 0; z < count; z++) {
+        if (grey != 0) {
+            stack.pixels[z].assign(stack.pixels[z].size(), grey);
+            writeFile(store / stack.names[z], tga(width, height, stack.pixels[z]));
+        }
+        fs::create_symlink(store / stack.names[z], dir / stack.names[z]);
+    }
     return stack;
 }
 

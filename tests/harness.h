@@ -36,6 +36,9 @@ bool testingWindows();
     SKIP_ON_WINDOWS("the fault shim wraps glibc's calls");                                          \
     if (std::string(FAULT_SHIM).empty()) GTEST_SKIP() << "skipped: the fault shim is built with glibc only"
 
+// The path Wine shows for a path of this machine (Z:\\...).
+std::string windowsPath(const fs::path &path);
+
 // The program word the run's messages name: "slicevol", or, for slicevol.exe under Wine, the
 // Windows path Wine starts it by.
 std::string programWord();
@@ -140,10 +143,14 @@ struct Stack {
 Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, unsigned height,
                 unsigned count, unsigned seed = 1);
 
-// The same stack made in `store`, and in dir only links to its slices: a small file system in dir
-// then holds nothing but what the run writes.
+// The same stack made in `store` (of random pixels, or all of one `grey` byte), and in dir only
+// links to its slices: a small file system in dir then holds nothing but what the run writes.
 Stack linkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
-                unsigned height, unsigned count);
+                unsigned height, unsigned count, char grey = 0);
+
+// Expects a run that failed midway with `error`: status 1, the progress lines of the first slices
+// of the stack up to where it failed (at least one, not all), and the error line.
+void expectFailedMidRun(const RunResult &run, const Stack &stack, int error);
 
 // Expects the run to have ended with status 0, the progress lines of the stack, nothing (or the
 // given warnings) on the standard error stream, and the three volumes equal to the model.

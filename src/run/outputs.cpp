@@ -38,7 +38,7 @@ void finishOutputs() {
     holdSignals();
     for (OutputEntry &output : df3File) {
         if (closeVolume(&output.file)) output.unfinished = false;
-        else if (firstError == 0) firstError = errno;
+        else if (firstError == 0) firstError = errno != 0 ? errno : EIO; // never taken for success
     }
     releaseSignals();
     if (firstError != 0) {

@@ -39,11 +39,12 @@ const char *nextName(Directory *dir) {
     std::exit(1);
 }
 
-} // namespace
-
+// Sort comparator over two entries of todo: byte-wise name order.
 int cmpNames(const void *a, const void *b) {
     return std::strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
 }
+
+} // namespace
 
 std::uint64_t mkTodos(const char *base) {
     Directory *dir = openWorkingDirectory();
