@@ -1,9 +1,11 @@
 // Free space: the estimate itself, the same boundaries reached through a file system that reports
-// chosen figures and through a real small one, and the room reserved for the volumes.
+// chosen figures, and real small file systems: their answer, a disk that fills, the room reserved.
 #include "harness.h"
 #include "volume/freeSpace.h"
 
 #include <cerrno>
+#include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -64,45 +66,38 @@ TEST(FreeSpace, RefusesBeforeCreatingAnything) {
     }
 }
 
-// The same on a real 1 MiB file system (256 blocks of 4 KiB) that holds only the volumes, so that
-// the system's own answer is read, on Windows too: 32 slices of 64 x 64 need 102 blocks, of
-// 128 x 128 390.
-TEST(FreeSpace, SmallFileSystem) {
-    for (const auto &[side, fits] : {std::pair{64u, true}, std::pair{128u, false}}) {
-        SCOPED_TRACE(side);
-        MountedFs small("tmpfs", 1);
-        SKIP_UNLESS_MOUNTED(small);
-        ScratchDir store;
-        const Stack stack = linkStack(store.path, small.path, "s", side, side, 32);
-        const Snapshot before = snapshot(small.path);
-        const RunResult run = runSlicevol(small.path, {"s"});
-        if (fits) expectConverted(small.path, "s", side, side, stack, run);
-        else expectRefused(run, "preparing DF3s for 's' failed.\n", before, small.path);
-    }
-}
+enum Outcome { converts, refused, failsMidway };
 
-struct ReservationCase {
+struct RealFileSystemCase {
     const char *what, *type, *options;
+    unsigned mebibytes;
     unsigned side, count; // the stack, linked from elsewhere: volumes of side x side x count bytes
     char grey;            // slices of one grey (compressible), or (0) of random bytes
     bool fakedFreeSpace;  // slicevol is told that the file system has room to spare
+    bool filled;          // another program fills it once the run is at its second slice
+    Outcome outcome;
 };
 
-// Where slicevol reserves room for its volumes, the reservation must never cost the user space: a
-// finished volume holds no more blocks than its length needs; on an ext4 too small for the three
-// volumes (the free space faked large) the run ends as without a reservation, with its progress
-// and the disk-full error, and every block taken is given back; on a btrfs that compresses, the
-// volumes of a compressible stack are compressed.
-TEST(FreeSpace, ReservationsCostNoSpace) {
-    const ReservationCase cases[] = {
-        {"ext4, volumes that fit", "ext4", "", 256, 64, 0, false},
-        {"ext4, volumes that cannot all be reserved", "ext4", "", 512, 128, 0, true},
-        {"btrfs with compress=zstd", "btrfs", "compress=zstd", 512, 64, '\x40', false},
+// Real small file systems that hold only the volumes. The estimate reads the system's own answer
+// (on Windows too: 32 slices of 64 x 64 need 102 of a 1 MiB tmpfs's 256 blocks, of 128 x 128 390).
+// A disk that fills after the check ends the run with the disk-full error (on Windows it was once
+// "Invalid argument"), nothing left. Where room is reserved for the volumes, that never costs the
+// user space: a volume holds no more blocks than its length needs; on an ext4 too small for the
+// volumes (the free space faked large) the run ends as without a reservation, and every block
+// taken is given back; on a btrfs that compresses, a compressible stack's volumes are compressed.
+TEST(FreeSpace, OnRealFileSystems) {
+    const RealFileSystemCase cases[] = {
+        {"a tmpfs with room", "tmpfs", "", 1, 64, 32, 0, false, false, converts},
+        {"a tmpfs without room", "tmpfs", "", 1, 128, 32, 0, false, false, refused},
+        {"a tmpfs filled by another program", "tmpfs", "", 64, 256, 256, 0, false, true, failsMidway},
+        {"ext4, volumes that fit", "ext4", "", 64, 256, 64, 0, false, false, converts},
+        {"ext4, volumes that cannot all be reserved", "ext4", "", 64, 512, 128, 0, true, false, failsMidway},
+        {"btrfs with compress=zstd", "btrfs", "compress=zstd", 256, 512, 64, '\x40', false, false, converts},
     };
-    for (const ReservationCase &c : cases) {
+    for (const RealFileSystemCase &c : cases) {
         SCOPED_TRACE(c.what);
         if (c.fakedFreeSpace && (testingWindows() || std::string(FAULT_SHIM).empty())) continue;
-        MountedFs small(c.type, c.type == std::string("btrfs") ? 256 : 64, c.options);
+        MountedFs small(c.type, c.mebibytes, c.options);
         SKIP_UNLESS_MOUNTED(small);
         ScratchDir store;
         const Stack stack = linkStack(store.path, small.path, "s", c.side, c.side, c.count, c.grey);
@@ -110,23 +105,36 @@ TEST(FreeSpace, ReservationsCostNoSpace) {
         // btrfs counts a file's blocks before compression: what it takes shows in the free space.
         const auto freeSpace = [&] { return shellIn(small.path, "sync") == 0 ? fs::space(small.path).free : 0; };
         const std::uintmax_t freeBefore = freeSpace(), length = 6 + std::uintmax_t{c.side} * c.side * c.count;
-        const RunResult run = runSlicevol(small.path, {"s"}, c.fakedFreeSpace ? withShim("SHIM_STATVFS=4096,4096,99999999") : RunOptions{});
-        if (c.fakedFreeSpace) {
+        RunOptions options = c.fakedFreeSpace ? withShim("SHIM_STATVFS=4096,4096,99999999") : RunOptions{};
+        if (c.filled) {
+            options.interruptAt = "adding file 's001.tga'";
+            options.insteadOfInterrupt = [&](pid_t pid) {
+                kill(pid, SIGSTOP);
+                std::ofstream filler(small.path / "filler", std::ios::binary);
+                const std::string chunk(1 << 20, 'f');
+                while (filler.write(chunk.data(), chunk.size())) {}
+                kill(pid, SIGCONT);
+            };
+        }
+        const RunResult run = runSlicevol(small.path, {"s"}, options);
+        fs::remove(small.path / "filler");
+        if (c.outcome == refused) {
+            expectRefused(run, "preparing DF3s for 's' failed.\n", before, small.path);
+        } else if (c.outcome == failsMidway) {
             expectFailedMidRun(run, stack, ENOSPC);
             expectUnchanged(before, small.path);
             // All of it, but for a block or two the directory may have grown by for the names.
             EXPECT_LE(freeBefore - freeSpace(), 8192u);
-            continue;
-        }
-        expectConverted(small.path, "s", c.side, c.side, stack, run);
-        if (c.grey != 0) {
+        } else if (c.grey != 0) {
+            expectConverted(small.path, "s", c.side, c.side, stack, run);
             EXPECT_LT(freeBefore - freeSpace(), 3 * length / 10);
-            continue;
-        }
-        for (const std::string &output : outputNames("s")) {
-            struct stat volume = {};
-            EXPECT_EQ(stat((small.path / output).c_str(), &volume), 0);
-            EXPECT_LE(std::uintmax_t(volume.st_blocks) * 512, (length + 4095) / 4096 * 4096) << output;
+        } else {
+            expectConverted(small.path, "s", c.side, c.side, stack, run);
+            for (const std::string &output : outputNames("s")) {
+                struct stat volume = {};
+                EXPECT_EQ(stat((small.path / output).c_str(), &volume), 0);
+                EXPECT_LE(std::uintmax_t(volume.st_blocks) * 512, (length + 4095) / 4096 * 4096) << output;
+            }
         }
     }
 }

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/syscall.h>
@@ -166,11 +165,10 @@ TEST(CleanUp, ProgressWaitsForTheWritesBeforeIt) {
 // (On Linux, SignalsDuringTheConversion meets SIGINT at fixed points.)
 TEST(CleanUp, CtrlCOnWindows) {
     if (!testingWindows()) GTEST_SKIP() << "skipped: Ctrl-C is a Windows console event (on Linux, SignalsDuringTheConversion sends SIGINT)";
-    const std::pair<const char *, bool> cases[] = {{"adding file 's001.tga'", false}, {"adding file 's032.tga'", false},
-                                                   {"adding file 's032.tga'", true},  {"adding file 's032.tga'", true},
-                                                   {"adding file 's032.tga'", true},  {"adding file 's032.tga'", true},
-                                                   {"adding file 's032.tga'", true}};
-    for (const auto &[moment, held] : cases) {
+    // Five runs with the holder: a delete by name lost to it now and then, not every time.
+    std::vector<std::pair<const char *, bool>> runs = {{"adding file 's001.tga'", false}, {"adding file 's032.tga'", false}};
+    runs.insert(runs.end(), 5, {"adding file 's032.tga'", true});
+    for (const auto &[moment, held] : runs) {
         SCOPED_TRACE(::testing::Message() << moment << (held ? ", red volume held" : ""));
         ScratchDir dir;
         linkHelperStack(dir.path);
@@ -287,30 +285,6 @@ TEST(CleanUp, ProgressIntoAClosedPipe) {
     const RunResult run = runSlicevol(dir.path, {"s"}, options);
     EXPECT_EQ(run.signal, SIGPIPE);
     expectUnchanged(before, dir.path);
-}
-
-// Another program fills the disk after the run has passed its free-space check: the run ends with
-// the disk-full error (on Windows it was once told as "Invalid argument") and leaves no volume. A
-// real 64 MiB file system holds the three volumes of 16 MiB and the filler; the slices are links.
-TEST(CleanUp, DiskFilledByAnotherProgram) {
-    MountedFs small("tmpfs", 64);
-    SKIP_UNLESS_MOUNTED(small);
-    ScratchDir store;
-    const Stack stack = linkStack(store.path, small.path, "s", 256, 256, 256);
-    const Snapshot before = snapshot(small.path);
-    RunOptions options;
-    options.interruptAt = "adding file 's001.tga'";
-    options.insteadOfInterrupt = [&](pid_t pid) {
-        kill(pid, SIGSTOP);
-        std::ofstream filler(small.path / "filler", std::ios::binary);
-        const std::string chunk(1 << 20, 'f');
-        while (filler.write(chunk.data(), chunk.size())) {}
-        kill(pid, SIGCONT);
-    };
-    const RunResult run = runSlicevol(small.path, {"s"}, options);
-    fs::remove(small.path / "filler");
-    expectFailedMidRun(run, stack, ENOSPC);
-    expectUnchanged(before, small.path);
 }
 
 // The final close of the green volume fails: the error line, green deleted, red and blue finished.

@@ -1,5 +1,6 @@
 // Volumes on POSIX: a descriptor each, written with write(2) straight from the conversion's blocks.
 #include "system/volumeFile.h"
+#include "system/posix/writeAll.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -61,19 +62,7 @@ bool createVolume(const char *name, std::uint64_t size, VolumeFile *volume) {
 }
 
 bool writeVolume(const VolumeFile &volume, const void *data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        errno = 0;
-        const ssize_t wrote = write(static_cast<int>(volume.handle), static_cast<const unsigned char *>(data) + done,
-                                    size - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) {
-            if (errno == 0) errno = noDataError;
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
+    return writeAll(static_cast<int>(volume.handle), data, size);
 }
 
 bool closeVolume(VolumeFile *volume) {

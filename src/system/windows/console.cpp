@@ -23,12 +23,6 @@ void writeToConsole(HANDLE console, const char *text, std::size_t size) {
     std::free(wide);
 }
 
-bool writeBytes(HANDLE file, const char *bytes, std::size_t size) {
-    for (DWORD wrote = 0; size > 0; bytes += wrote, size -= wrote)
-        if (!WriteFile(file, bytes, static_cast<DWORD>(size), &wrote, nullptr) || wrote == 0) return false;
-    return true;
-}
-
 // Each LF as CR LF, in pieces of a small buffer.
 void writeToFile(HANDLE file, const char *text, std::size_t size) {
     char piece[512];
@@ -37,7 +31,7 @@ void writeToFile(HANDLE file, const char *text, std::size_t size) {
         if (text[i] == '\n') piece[used++] = '\r';
         piece[used++] = text[i];
         if (used >= sizeof piece - 1 || i + 1 == size) {
-            if (!writeBytes(file, piece, used)) return;
+            if (!writeAll(file, piece, used)) return;
             used = 0;
         }
     }

@@ -82,24 +82,7 @@ bool createVolume(const char *name, std::uint64_t, VolumeFile *volume) {
 }
 
 bool writeVolume(const VolumeFile &volume, const void *data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const std::size_t left = size - done;
-        const DWORD ask = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
-        DWORD wrote = 0;
-        // A write cut short (a disk that filled up midway) goes on with the rest: the next call
-        // then answers why.
-        if (!WriteFile(handleOf(volume), static_cast<const unsigned char *>(data) + done, ask, &wrote, nullptr)) {
-            setErrnoFromWin32();
-            return false;
-        }
-        if (wrote == 0) {
-            errno = noDataError;
-            return false;
-        }
-        done += wrote;
-    }
-    return true;
+    return writeAll(handleOf(volume), data, size);
 }
 
 bool closeVolume(VolumeFile *volume) {

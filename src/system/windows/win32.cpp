@@ -29,6 +29,24 @@ HANDLE openByName(const char *name, DWORD access, DWORD share, DWORD disposition
     return file;
 }
 
+bool writeAll(HANDLE file, const void *data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t left = size - done;
+        DWORD wrote = 0;
+        if (!WriteFile(file, static_cast<const unsigned char *>(data) + done,
+                       left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left), &wrote, nullptr)) {
+            setErrnoFromWin32();
+            return false;
+        }
+        if (wrote == 0) {
+            errno = noDataError;
+            return false;
+        }
+        done += wrote;
+    }
+    return true;
+}
+
 FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info) {
     return {info.dwVolumeSerialNumber,
             (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};

@@ -26,5 +26,10 @@ DWORD unmappedWin32Error();
 // CreateFileW with a UTF-8 name; INVALID_HANDLE_VALUE with errno set on failure.
 HANDLE openByName(const char *name, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 
+// Writes all `size` bytes to `file` with WriteFile, going on after a write cut short (a disk that
+// filled up midway: the next call then says why). False with errno set when they did not all go;
+// a write that moved nothing and said nothing is the "no data" error.
+bool writeAll(HANDLE file, const void *data, std::size_t size);
+
 // A file's identity from what GetFileInformationByHandle answered.
 FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info);
