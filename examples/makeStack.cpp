@@ -6,11 +6,12 @@
 // <basename>000.tga, <basename>001.tga, ... (wider numbers when count needs them, so byte order is
 // numeric order). "sphere" (the default) colours a ball by position: red grows with x, green with y,
 // blue with z, black outside. "noise" fills every byte from a fixed-seed generator, for benchmarks.
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <string>
 #include <vector>
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <utility>
+
 namespace {
 
 // A binary PPM (RGB, top row first) of the given pixels, given here in TGA order (blue, green, red).

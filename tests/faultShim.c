@@ -15,7 +15,12 @@
  *                                the volumes' writes lag behind everything else the run does
  *   SHIM_WRITE_FAIL=SUFFIX:N     the Nth write to a file whose path ends in SUFFIX writes
  *                                nothing and fails with ENOSPC, like a disk that filled up
+ *
+ * It defines the plain calls and their 64-bit twins (open and open64, ...) side by side, so it
+ * must see them apart: the build's 64-bit offset switches would make each plain name the twin.
  */
+#undef _FILE_OFFSET_BITS
+#undef _TIME_BITS
 #define _GNU_SOURCE
 #include <dirent.h>
 #include <dlfcn.h>

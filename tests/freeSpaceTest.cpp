@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

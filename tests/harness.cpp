@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -15,6 +18,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,6 +105,20 @@ std::vector<char *> pointers(std::vector<std::string> &texts) {
     for (std::string &t : texts) result.push_back(t.data());
     result.push_back(nullptr);
     return result;
+}
+
+// Closes every descriptor from 3 on, so that a started program holds only 0, 1 and 2. The kernel's
+// close_range is called directly, since glibc wraps it only from 2.34 on; where the kernel lacks
+// it, the descriptors are closed one by one up to the process's limit.
+bool closeAllButStandard() {
+#ifdef SYS_close_range
+    if (syscall(SYS_close_range, 3u, ~0u, 0u) == 0) return true;
+#endif
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+    const rlim_t last = limit.rlim_cur == RLIM_INFINITY ? 1u << 20 : limit.rlim_cur;
+    for (rlim_t fd = 3; fd < last; fd++) close(static_cast<int>(fd));
+    return true;
 }
 
 [[noreturn]] void childFailed(const char *what) {
@@ -191,7 +209,7 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT, 0600);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) childFailed("redirect");
         // slicevol gets the descriptors a user's shell would give it: 0, 1 and 2, nothing of ours.
-        if (close_range(3, ~0u, 0) != 0) childFailed("close_range");
+        if (!closeAllButStandard()) childFailed("closing descriptors");
         if (!testingWindows())
             for (int fd : options.closedDescriptors) close(fd);
         sigset_t blocked;
@@ -249,7 +267,7 @@ pid_t startUnderWine(const fs::path &dir, const std::vector<std::string> &args) 
     if (pid == 0) {
         const int null = open("/dev/null", O_RDWR);
         if (chdir(dir.c_str()) != 0 || null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0 ||
-            close_range(3, ~0u, 0) != 0)
+            !closeAllButStandard())
             childFailed("start");
         execve(SLICEVOL_LAUNCHER, argvPointers.data(), envPointers.data());
         childFailed("execve");

@@ -3,6 +3,7 @@
 #include "harness.h"
 
 #include <cerrno>
+#include <utility>
 #include <gtest/gtest.h>
 #include <unistd.h>
 

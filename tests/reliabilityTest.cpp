@@ -7,6 +7,9 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <cstddef>
+#include <initializer_list>
+#include <utility>
 #include <sys/syscall.h>
 #include <unistd.h>
 

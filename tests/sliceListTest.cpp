@@ -3,6 +3,10 @@
 #include "harness.h"
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <initializer_list>
+#include <utility>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

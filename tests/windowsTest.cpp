@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <cstdio>
+#include <initializer_list>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 

@@ -20,7 +20,9 @@
 #include "run/signals.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 

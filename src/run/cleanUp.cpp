@@ -3,6 +3,7 @@
 #include "run/outputs.h"
 #include "run/runState.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 void cleanUp() {

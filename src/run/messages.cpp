@@ -3,8 +3,10 @@
 #include "system/process.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 void say(Stream stream, const char *format, ...) {
     char line[1024];

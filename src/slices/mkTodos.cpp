@@ -8,6 +8,7 @@
 #include "system/directory.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 

@@ -4,6 +4,7 @@
 #include "system/process.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>

@@ -2,6 +2,7 @@
 #include "system/files.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <unistd.h>
 
 bool writeAll(int fd, const void *data, std::size_t size) {

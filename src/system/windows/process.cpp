@@ -5,6 +5,7 @@
 #include "system/windows/win32.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 wchar_t *toWide(const char *utf8) {

@@ -8,6 +8,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstddef>
+
 // `utf8` as UTF-16 in a new allocation (free it), or null with errno set.
 wchar_t *toWide(const char *utf8);
 
