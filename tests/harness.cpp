@@ -167,6 +167,38 @@ void interruptAt(pid_t pid, const fs::path &file, const std::string &text, const
     ADD_FAILURE() << "the run ended before its output held " << text;
 }
 
+// The console's Ctrl-C under Wine: SIGINT makes Wine start a thread in the process that runs the
+// console handler. The run's standard output is a pipe of one page, which the test stops reading
+// once `text` shows: the run soon blocks on it and cannot finish. Only when the handler's thread
+// has come and gone (the stop is asked for by then) is the pipe read on, to its end.
+std::string ctrlCAt(pid_t pid, int out, const std::string &text) {
+    std::string seen;
+    char chunk[4096];
+    while (seen.find(text) == std::string::npos) {
+        const ssize_t got = read(out, chunk, sizeof chunk);
+        if (got <= 0) {
+            ADD_FAILURE() << "the run ended before its output held " << text;
+            return seen;
+        }
+        seen.append(chunk, static_cast<std::size_t>(got));
+    }
+    const auto threads = [pid] {
+        const fs::directory_iterator tasks("/proc/" + std::to_string(pid) + "/task");
+        return static_cast<std::size_t>(std::distance(fs::begin(tasks), fs::end(tasks)));
+    };
+    const std::size_t before = threads();
+    kill(pid, SIGINT);
+    bool started = false;
+    for (long polls = 0; polls < 200000; polls++) { // some 20 s: a handler that never runs fails below
+        const std::size_t now = threads();
+        if (now > before) started = true;
+        else if (started && now <= before) break;
+        usleep(100); // polling the process's threads, not timing the run
+    }
+    for (ssize_t got; (got = read(out, chunk, sizeof chunk)) > 0;) seen.append(chunk, static_cast<std::size_t>(got));
+    return seen;
+}
+
 } // namespace
 
 RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
@@ -194,6 +226,10 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
 
     int pipeEnds[2] = {-1, -1};
+    const bool ctrlC = testingWindows() && !options.interruptAt.empty() && !options.insteadOfInterrupt;
+    if (ctrlC) {
+        if (pipe(pipeEnds) != 0 || fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096) < 0) throw std::runtime_error("pipe failed");
+    }
     if (options.stdoutToClosedPipe) {
         if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
         close(pipeEnds[0]); // the reader is gone before slicevol can write a byte
@@ -204,7 +240,7 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) childFailed("chdir");
         if (options.removeDirFirst && rmdir(dir.c_str()) != 0) childFailed("rmdir");
-        int out = options.stdoutToClosedPipe ? pipeEnds[1]
+        int out = options.stdoutToClosedPipe || ctrlC ? pipeEnds[1]
                                              : open(outPath.c_str(), O_WRONLY | O_CREAT, 0600);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT, 0600);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) childFailed("redirect");
@@ -233,8 +269,14 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         execve(program.c_str(), argvPointers.data(), envPointers.data());
         childFailed("execve");
     }
-    if (options.stdoutToClosedPipe) close(pipeEnds[1]);
-    if (!options.interruptAt.empty()) interruptAt(pid, outPath, options.interruptAt, options.insteadOfInterrupt);
+    if (options.stdoutToClosedPipe || ctrlC) close(pipeEnds[1]);
+    std::string piped;
+    if (ctrlC) {
+        piped = ctrlCAt(pid, pipeEnds[0], options.interruptAt);
+        close(pipeEnds[0]);
+    } else if (!options.interruptAt.empty()) {
+        interruptAt(pid, outPath, options.interruptAt, options.insteadOfInterrupt);
+    }
 
     int status = 0;
     for (;;) {
@@ -246,7 +288,8 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     RunResult result;
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    if (!options.stdoutToClosedPipe) result.out = readFile(outPath);
+    if (ctrlC) result.out = piped;
+    else if (!options.stdoutToClosedPipe) result.out = readFile(outPath);
     result.err = readFile(errPath);
     if (testingWindows()) {
         result.out = fromConsoleText(result.out);

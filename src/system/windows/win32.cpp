@@ -26,8 +26,11 @@ HANDLE openByName(const char *name, DWORD access, DWORD share, DWORD disposition
     wchar_t *wide = toWide(name);
     if (wide == nullptr) return INVALID_HANDLE_VALUE;
     const HANDLE file = CreateFileW(wide, access, share, nullptr, disposition, flags, nullptr);
-    if (file == INVALID_HANDLE_VALUE) setErrnoFromWin32();
+    // free may change the last error: it is kept for the callers that read it themselves.
+    const DWORD error = GetLastError();
     std::free(wide);
+    if (file == INVALID_HANDLE_VALUE) setErrnoFromWin32(error);
+    SetLastError(error);
     return file;
 }
 
