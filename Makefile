@@ -94,7 +94,16 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target slicevol makeStack perVoxelBaseline
 	python3 bench/run.py --build $(BUILD)
 
-package: all
+# The package is built with Debian's hardening flags (dpkg-buildflags, every hardening feature on),
+# as Debian builds its own packages; the build folder keeps them from then on.
+HARDENING = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package:
+	@command -v dpkg-buildflags >/dev/null || { echo "make package needs dpkg-buildflags (Debian and Ubuntu: apt-get install dpkg-dev)"; exit 1; }
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) \
+	    -DCMAKE_C_FLAGS="$$($(HARDENING) CFLAGS) $$($(HARDENING) CPPFLAGS)" \
+	    -DCMAKE_CXX_FLAGS="$$($(HARDENING) CXXFLAGS) $$($(HARDENING) CPPFLAGS)" \
+	    -DCMAKE_EXE_LINKER_FLAGS="$$($(HARDENING) LDFLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$$($(HARDENING) LDFLAGS)"
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && cpack
 
 # The source tarball holds what git tracks, as the working tree has it: no stray notes, no builds.

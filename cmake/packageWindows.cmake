@@ -40,6 +40,7 @@ writeWithCrLf(${stage}/slicevol.txt "${manual}")
 copyWithCrLf(${SOURCE}/windows/README.txt ${stage}/README.txt)
 copyWithCrLf(${SOURCE}/windows/slicevol-drop.cmd ${stage}/slicevol-drop.cmd)
 copyWithCrLf(${SOURCE}/examples/volume.pov ${stage}/volume.pov)
+copyWithCrLf(${SOURCE}/LICENSE ${stage}/licences/slicevol.txt)
 
 # slicevol.exe is linked statically with the MinGW-w64 runtime (its C runtime start-up code and
 # winpthreads) and GCC's runtime libraries; their licences ask that their notices travel with it.
