@@ -8,6 +8,7 @@
 # OUTDIR/shape.png. Needs povray and its include files (Debian packages povray, povray-includes).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+[ -x "${1:-build/slicevol}" ] || { echo "render.sh: no ${1:-build/slicevol}: run make demo first" >&2; exit 1; }
 slicevol=$(realpath "${1:-build/slicevol}")
 out=${2:-build/example}
 layers=64
