@@ -21,9 +21,13 @@ function(run)
 endfunction()
 run(${STRIP} -o ${stage}/slicevol.exe ${BUILD}/slicevol.exe)
 
-# The manual without the terminal's bold and underline, for Notepad.
+# The manual without the terminal's bold and underline, for Notepad; not hyphenated and with a
+# ragged right edge, so that no command is broken across two lines or spread out.
 find_program(GROFF groff REQUIRED)
-run(${GROFF} -t -man -Tascii -P-c -P-b -P-u -P-o ${BUILD}/slicevol.1)
+file(READ ${BUILD}/slicevol.1 page)
+string(REGEX REPLACE "(\n\\.TH [^\n]*\n)" "\\1.nh\n.ad l\n" page "${page}")
+file(WRITE ${BUILD}/slicevol-text.1 "${page}")
+run(${GROFF} -t -man -Tascii -P-c -P-b -P-u -P-o ${BUILD}/slicevol-text.1)
 set(manual "${output}")
 
 function(writeWithCrLf file text)
