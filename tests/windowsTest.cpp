@@ -78,43 +78,64 @@ struct DropCase {
 };
 
 // slicevol-drop.cmd with slicevol.exe beside it, as the zip has them, started by cmd with a slice of
-// another folder: it converts the slice's stack in the slice's folder, or says why not.
+// another folder: it converts the slice's stack in the slice's folder, or says why not. The folder's
+// name holds what cmd would otherwise take for its own syntax (Wine's cmd itself drops % and ! from
+// a batch file's arguments, which Windows' keeps, so those two are not in it). The rows run in
+// order: the second drop on a stack finds the volumes of the first.
 TEST(Windows, DropTarget) {
     SKIP_UNLESS_WINDOWS();
+    const std::string sliceFolder = "R&D ^stack";
     const DropCase cases[] = {
         {"a slice of a numbered stack", "shape001.tga",
          "In {dir}:\nslicevol \"shape\"\n" + progressLines({"shape000.tga", "shape001.tga"}) +
              "Done: shape_r.df3, shape_g.df3 and shape_b.df3 are in {dir}.\n",
          0, true},
+        {"the same stack again", "shape000.tga",
+         "shape_r.df3 is already in {dir}, from an earlier run: slicevol never replaces a file.\n"
+         "Move shape_r.df3, shape_g.df3 and shape_b.df3 elsewhere (or delete them), then drop the slice again.\n",
+         1, false},
         {"a name with no digits", "other.tga",
          "\"other.tga\" has no number before .tga, so it belongs to no numbered stack: slicevol-drop needs\n"
          "slices named like shape000.tga, shape001.tga, ... (or run slicevol with the basename yourself).\n",
          1, false},
+        {"an upper-case .TGA", "upper001.TGA",
+         "\"upper001.TGA\" ends in .TGA: slicevol takes only names that end in .tga, in lower case.\n"
+         "Rename the slices first, in their folder:  ren *.TGA *.tga\n",
+         1, false},
+        {"a run that fails midway", "short000.tga",
+         "In {dir}:\nslicevol \"short\"\n" + progressLines({"short000.tga", "short001.tga"}) +
+             "{exe}: error No data available\n"
+             "slicevol stopped with status 1.\nIt left no volume behind.\n",
+         1, false},
     };
-    ScratchDir install, slices, elsewhere;
+    ScratchDir install, place, elsewhere;
+    const fs::path slices = place.path / sliceFolder;
+    fs::create_directory(slices);
     fs::copy_file(SLICEVOL_BIN, install.path / "slicevol.exe");
     std::string script = readFile(fs::path(SLICEVOL_SOURCE_DIR) / "windows" / "slicevol-drop.cmd"), crlf;
     for (char c : script) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     writeFile(install.path / "slicevol-drop.cmd", crlf);
-    writeFile(slices.path / "shape000.tga", tga(2, 2, randomPixels(2, 2, 1)));
-    writeFile(slices.path / "shape001.tga", tga(2, 2, randomPixels(2, 2, 2)));
-    writeFile(slices.path / "other.tga", tga(2, 2, randomPixels(2, 2, 3)));
+    for (const char *name : {"shape000.tga", "shape001.tga", "other.tga", "upper001.TGA", "short000.tga"})
+        writeFile(slices / name, tga(2, 2, randomPixels(2, 2, 1)));
+    writeFile(slices / "short001.tga", tga(2, 2, "abc"));
     for (const DropCase &c : cases) {
         SCOPED_TRACE(c.what);
-        const Snapshot before = snapshot(slices.path);
+        const Snapshot before = snapshot(slices);
         const std::string command = std::string(SLICEVOL_LAUNCHER) + " cmd /c '" +
                                     windowsPath(install.path / "slicevol-drop.cmd") + "' '" +
-                                    windowsPath(slices.path / c.dropped) + "'";
+                                    windowsPath(slices / c.dropped) + "'";
         const int status = shellIn(elsewhere.path, "WINEDEBUG=-all " + command + " </dev/null >out.txt 2>&1");
         std::string out, expected = c.out;
         for (char ch : readFile(elsewhere.path / "out.txt"))
             if (ch != '\r') out += ch;
         for (std::size_t at; (at = expected.find("{dir}")) != std::string::npos;)
-            expected.replace(at, 5, windowsPath(slices.path));
+            expected.replace(at, 5, windowsPath(slices));
+        for (std::size_t at; (at = expected.find("{exe}")) != std::string::npos;)
+            expected.replace(at, 5, windowsPath(install.path / "slicevol.exe"));
         EXPECT_EQ(out, expected);
         EXPECT_EQ(WEXITSTATUS(status), c.status);
-        if (!c.converts) expectUnchanged(before, slices.path);
-        else EXPECT_EQ(snapshot(slices.path).size(), before.size() + 3);
+        if (!c.converts) expectUnchanged(before, slices);
+        else EXPECT_EQ(snapshot(slices).size(), before.size() + 3);
     }
 }
 
