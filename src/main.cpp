@@ -7,6 +7,7 @@
 #include "run/messages.h"
 #include "run/runState.h"
 #include "run/signals.h"
+#include "system/console.h"
 #include "system/process.h"
 
 #include <cerrno>
@@ -29,6 +30,12 @@ int main(int argc, char **argv) {
     prog = programWord(argc, argv);
     if (argc != 2) {
         say(Stream::err, "usage: %s basename\n", prog);
+        // Double-clicked, the program would vanish with its window before the line could be read.
+        if (aloneInOwnConsole()) {
+            say(Stream::err, "slicevol is a console program: run it in a console in the folder of your slices, "
+                             "or drop a slice on slicevol-drop.cmd beside it. Press a key to close this window.\n");
+            awaitKey();
+        }
         return 1;
     }
     const char *base = argv[1];

@@ -10,3 +10,7 @@ void writeText(Stream stream, const char *text, std::size_t size) {
     // Nothing is left to tell if the stream fails.
     (void)writeAll(stream == Stream::out ? STDOUT_FILENO : STDERR_FILENO, text, size);
 }
+
+// A terminal outlives the programs run in it.
+bool aloneInOwnConsole() { return false; }
+void awaitKey() {}

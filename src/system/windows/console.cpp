@@ -47,3 +47,19 @@ void writeText(Stream stream, const char *text, std::size_t size) {
     if (GetConsoleMode(to, &mode)) writeToConsole(to, text, size);
     else writeToFile(to, text, size);
 }
+
+// A console of cmd or PowerShell lists them too; a redirected standard error is no console.
+bool aloneInOwnConsole() {
+    DWORD processes[2];
+    DWORD mode;
+    return GetConsoleProcessList(processes, 2) == 1 && GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+}
+
+// Any key's press; the input's other events (its release, the mouse, a resize) are passed over.
+void awaitKey() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    INPUT_RECORD event;
+    DWORD read = 0;
+    while (ReadConsoleInputW(input, &event, 1, &read) && read == 1)
+        if (event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown) return;
+}
