@@ -1,5 +1,5 @@
 // The entry: one argument, the basename; the slice list; then the conversion, whose answer is the
-// exit status. Every message and status of the program is listed in README.md.
+// exit status. Every message and status of the program is listed in the manual (docs/slicevol.1.in).
 #include "conversion/mkDf3s.h"
 #include "slices/mkTodos.h"
 #include "run/cleanUp.h"

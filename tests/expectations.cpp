@@ -26,12 +26,17 @@ void expectFailedMidRun(const RunResult &run, const Stack &stack, int error) {
     EXPECT_EQ(run.out, progressLines({stack.names.begin(), stack.names.begin() + lines}));
 }
 
-void expectRefused(const RunResult &run, const std::string &err, const Snapshot &before,
-                   const fs::path &dir) {
+void expectFailed(const RunResult &run, const std::string &out, const std::string &err,
+                  const Snapshot &before, const fs::path &dir) {
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.out, out);
     EXPECT_EQ(run.err, err);
     expectUnchanged(before, dir);
+}
+
+void expectRefused(const RunResult &run, const std::string &err, const Snapshot &before,
+                   const fs::path &dir) {
+    expectFailed(run, "", err, before, dir);
 }
 
 void expectUnchanged(const Snapshot &before, const fs::path &dir) {

@@ -344,7 +344,7 @@ MountedFs::~MountedFs() {
         ADD_FAILURE() << "could not unmount " << path;
 }
 
-Stack linkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
+Stack symlinkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
                 unsigned height, unsigned count, char grey) {
     Stack stack = makeStack(store, base, width, height, count);
     for (std::size_t z = 0; z < count; z++) {

@@ -152,8 +152,8 @@ Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, un
                 unsigned count, unsigned seed = 1);
 
 // The same stack made in `store` (of random pixels, or all of one `grey` byte), and in dir only
-// links to its slices: a small file system in dir then holds nothing but what the run writes.
-Stack linkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
+// symbolic links to its slices: a small file system in dir then holds nothing but what the run writes.
+Stack symlinkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
                 unsigned height, unsigned count, char grey = 0);
 
 // Expects a run that failed midway with `error`: status 1, the progress lines of the first slices
@@ -167,6 +167,11 @@ void expectConverted(const fs::path &dir, const std::string &base, unsigned widt
 
 // Expects the directory to hold exactly what it held before.
 void expectUnchanged(const Snapshot &before, const fs::path &dir);
+
+// Expects a run that failed: status 1, exactly `out` and `err` on its standard streams, and the
+// directory as it was before.
+void expectFailed(const RunResult &run, const std::string &out, const std::string &err,
+                  const Snapshot &before, const fs::path &dir);
 
 // Expects a run refused or failed before its first slice: status 1, nothing on standard output,
 // exactly `err` on standard error, and the directory as it was before.

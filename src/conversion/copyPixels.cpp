@@ -17,13 +17,15 @@
 // after every earlier step has succeeded. The main thread then joins the helper and ends the run
 // with that failure.
 #include "conversion/copyPixels.h"
-#include "volume/splitPixels.h"
-#include "volume/tgaSlice.h"
+#include "conversion/splitPixels.h"
+#include "slices/tgaSlice.h"
 #include "run/errExit.h"
 #include "run/messages.h"
 #include "run/outputs.h"
 #include "run/runState.h"
 #include "run/signals.h"
+#include "system/errors.h"
+#include "system/sliceFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -67,9 +69,11 @@ unsigned workers;             // 2 on stacks of minBlocksForHelper and slices of
 std::uint64_t blocksPerSlice; // blocks per slice
 int slice = -1;               // the slice being read; only the main thread opens and closes it
 
-// A step's place in the stack: block after block, and in each block its read, then its writes in
-// the channel order r, g, b. A single thread runs the steps in exactly this order.
-std::uint64_t place(std::uint64_t block, int step) { return block * 4 + step; }
+// A step's place in the stack: block after block, and in each block its read (step 0), then its
+// writes in the channel order r, g, b (steps 1 to 3). A single thread runs the steps in exactly
+// this order.
+constexpr std::uint64_t stepsPerBlock = 4;
+std::uint64_t place(std::uint64_t block, int step) { return block * stepsPerBlock + step; }
 constexpr std::uint64_t noFailure = UINT64_MAX;
 
 // Everything the two workers share, under one lock. POSIX defines no failure for locking,
@@ -81,13 +85,13 @@ struct Turns {
     std::uint64_t readTurn = 0;           // the block whose read may start
     std::uint64_t writeTurn[3] = {};      // per channel, the block whose write may start
     std::uint64_t failedAt = noFailure;   // the earliest failed step so far
-    int failedError = 0;                  // and its error number
+    SystemError failedError = {};         // and its error, as the failing thread met it
 };
 Turns turns;
 
-// Records a failure of the step at `at` with the current errno, and wakes every waiting worker.
+// Records a failure of the step at `at` with this thread's error, and wakes every waiting worker.
 void fail(std::uint64_t at) {
-    const int error = errno;
+    const SystemError error = lastError();
     pthread_mutex_lock(&turns.lock);
     if (at < turns.failedAt) {
         turns.failedAt = at;
@@ -150,12 +154,12 @@ void work(unsigned w) {
             if (stopRequested()) return fail(place(block, 0));
             if (!waitForTurn(turns.readTurn, block, place(block, 0))) return;
             if (b == 0 && !startSlice(s, block)) return;
-            bool headerWhole = false;
-            const bool read = readPixels(slice, b * blockPixels, n, own.pixels(), &headerWhole);
-            if (read) passTurn(turns.readTurn);
+            const BlockRead read = b == 0 ? readFirstBlock(slice, n, own.pixels())
+                                          : BlockRead{readBlock(slice, b * blockPixels, n, own.pixels()), nullptr};
+            if (read.pixels) passTurn(turns.readTurn);
             else fail(place(block, 0));
-            if (b == 0 && !announce(s, block, headerWhole ? own.pixels() - pixelOffset : nullptr)) return;
-            if (!read) return;
+            if (b == 0 && !announce(s, block, read.header)) return;
+            if (!read.pixels) return;
 
             splitPixels(own.pixels(), n, own.channels[0], own.channels[1], own.channels[2]);
             for (int c = 0; c < 3; c++) {
@@ -188,7 +192,7 @@ void copyPixels() {
     if (workers == 2) exitOnErrorNumber(pthread_join(helper, nullptr));
     if (turns.failedAt != noFailure) {
         if (stopRequested()) endByStop();
-        errno = turns.failedError;
+        restoreError(turns.failedError);
         errExit();
     }
     closeSlice(slice);

@@ -11,24 +11,19 @@
 // every dimension is known before the first voxel.
 #include "conversion/mkDf3s.h"
 #include "conversion/copyPixels.h"
-#include "volume/freeSpace.h"
-#include "volume/tgaSlice.h"
+#include "conversion/freeSpace.h"
+#include "slices/tgaSlice.h"
 #include "run/errExit.h"
 #include "run/messages.h"
 #include "run/outputs.h"
 #include "run/runState.h"
 #include "run/signals.h"
 
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
-constexpr char channelLetter[3] = {'r', 'g', 'b'};
 constexpr std::size_t headerSize = 6;
 
 void putBigEndian16(unsigned char *to, std::uint64_t value) {
@@ -52,16 +47,9 @@ int mkDf3s(const char *base) {
     putBigEndian16(header + 2, height);
     putBigEndian16(header + 4, ntodo);
 
-    // "<base>_r.df3": the basename, the suffix and the terminator.
-    const std::size_t nameSize = std::strlen(base) + sizeof "_r.df3";
     for (int c = 0; c < 3; c++) {
-        char *name = static_cast<char *>(std::malloc(nameSize));
-        if (name == nullptr) errExit();
-        std::snprintf(name, nameSize, "%s_%c.df3", base, channelLetter[c]);
-        // The name is complete before the output exists, so the signal handler can always use it.
-        df3Name[c] = name;
         if (stopRequested()) endByStop();
-        if (!openOutput(c, headerSize + width * height * ntodo)) return preparationFailed(base);
+        if (!openOutput(base, c, headerSize + width * height * ntodo)) return preparationFailed(base);
         if (!writeOutput(c, header, headerSize)) errExit();
     }
 

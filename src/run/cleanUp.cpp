@@ -8,7 +8,6 @@
 
 void cleanUp() {
     discardOutputs();
-    for (char *name : df3Name) std::free(name);
     for (std::uint64_t i = 0; i < ntodo; i++) std::free(todo[i]);
     std::free(todo);
 }

@@ -1,7 +1,7 @@
 #include "run/errExit.h"
 #include "run/messages.h"
 #include "run/runState.h"
-#include "system/process.h"
+#include "system/errors.h"
 
 #include <cerrno>
 #include <cstdlib>

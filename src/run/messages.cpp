@@ -1,6 +1,6 @@
 #include "run/messages.h"
 #include "run/runState.h"
-#include "system/process.h"
+#include "system/errors.h"
 
 #include <cstdarg>
 #include <cstddef>

@@ -12,13 +12,45 @@
 #include "run/outputs.h"
 #include "run/errExit.h"
 #include "run/messages.h"
-#include "run/runState.h"
 #include "run/signals.h"
 #include "system/volumeFile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-bool openOutput(int c, std::uint64_t size) {
+namespace {
+
+constexpr char channelLetter[3] = {'r', 'g', 'b'};
+
+// An entry of the register. A signal handler reads it at any moment, so the mark and the names are
+// lock-free atomics: a store is never seen half-done, and the compiler keeps the order in which
+// the main flow writes them (the name and the identity before the mark).
+struct OutputEntry {
+    VolumeFile file;              // the volume's handle and identity
+    std::atomic<bool> unfinished; // the output exists, is not finished, and goes if the run ends now
+};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<char *>::is_always_lock_free,
+              "a signal handler may only read lock-free atomics");
+
+// One entry per channel r, g, b.
+std::atomic<char *> df3Name[3]; // output names; set before the output exists
+OutputEntry df3File[3];         // the register of unfinished outputs
+
+} // namespace
+
+bool openOutput(const char *base, int c, std::uint64_t size) {
+    // "<base>_r.df3": the basename, the suffix and the terminator. The name is complete before the
+    // output exists, so the signal handler can always use it.
+    const std::size_t nameSize = std::strlen(base) + sizeof "_r.df3";
+    char *name = static_cast<char *>(std::malloc(nameSize));
+    if (name == nullptr) errExit();
+    std::snprintf(name, nameSize, "%s_%c.df3", base, channelLetter[c]);
+    df3Name[c] = name;
     // Signals are held so that none falls between the file appearing and its mark on the register.
     holdSignals();
     const bool created = createVolume(df3Name[c], size, &df3File[c].file);
@@ -58,6 +90,7 @@ void discardOutputs() {
     }
     // The register is empty: a signal has nothing left to delete and may end the process now.
     releaseSignals();
+    for (std::atomic<char *> &name : df3Name) std::free(name.exchange(nullptr));
 }
 
 void discardOutputsInSignal() {

@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// Creates output c under df3Name[c] with room for `size` bytes and puts it on the register. False
-// when its name exists in any form (see system/volumeFile.h); errExit on any other failure.
-bool openOutput(int c, std::uint64_t size);
+// Creates output c (0, 1, 2: red, green, blue) of the basename, "<base>_r.df3" and so on, with room
+// for `size` bytes, and puts it on the register. False when its name exists in any form (see
+// system/volumeFile.h); errExit on any other failure.
+bool openOutput(const char *base, int c, std::uint64_t size);
 
 // Appends `size` bytes to output c. False with errno set on failure; the caller decides when the
 // run ends. Any thread may write.
@@ -18,7 +19,8 @@ bool writeOutput(int c, const void *data, std::size_t size);
 // the first failure's error then ends the run through errExit.
 void finishOutputs();
 
-// Deletes every output still on the register and empties it: the exit clean-up's part.
+// Deletes every output still on the register, empties it and releases the names: the exit
+// clean-up's part.
 void discardOutputs();
 
 // The same from a fatal signal's handler, which may run on any thread at any moment: by name and

@@ -10,8 +10,8 @@ void catchSignals();
 
 // Holds off the fatal signals while the register changes, so that their handler never sees it
 // half-done; releaseSignals puts the mask back as it was, so a signal the caller had blocked stays
-// blocked. Main thread only, never nested (a failure releases them before it ends the run). Nothing to hold on Windows, where no handler reads the
-// register.
+// blocked. Main thread only, never nested (a failure releases them before it ends the run).
+// Nothing to hold on Windows, where no handler reads the register.
 void holdSignals();
 void releaseSignals();
 

@@ -4,10 +4,15 @@
 // write is binary.
 #pragma once
 
-#include "system/files.h"
-
 #include <cstddef>
 #include <cstdint>
+
+// A file's identity: the same for every name that leads to the file, kept through a rename, never
+// shared by two files that exist at once.
+struct FileIdentity {
+    std::uint64_t volume;
+    std::uint64_t index;
+};
 
 struct VolumeFile {
     std::intptr_t handle = -1; // the system's own (a descriptor, a HANDLE); -1 when not open
@@ -23,7 +28,7 @@ bool createVolume(const char *name, std::uint64_t size, VolumeFile *volume);
 
 // Appends all `size` bytes, however many calls that takes. False with errno set when they did not
 // all go: a full disk is ENOSPC on every system, and a write that moved nothing and set no error
-// number is the "no data" error. Any thread may write.
+// number is the "no data" error (system/errors.h). Any thread may write.
 bool writeVolume(const VolumeFile &volume, const void *data, std::size_t size);
 
 // The final close of a written volume. False with errno set when it failed: the data may not all

@@ -25,8 +25,8 @@ sigset_t caughtSignals() {
 sigset_t beforeHold; // the mask as it was before holdSignals
 
 // Runs inside a signal: only lstat, unlink, write, signal and raise, which are async-signal-safe,
-// and glibc's strerrordesc_np, a bounds-checked lookup in a constant table (see errorTextInSignal
-// in system/posix/process.cpp). No stdio, no memory. The names and identities it reads were
+// and a lookup of an error's text in constant data (errorTextInSignal in system/posix/errors.cpp).
+// No stdio, no memory. The names and identities it reads were
 // complete before their outputs went on the register.
 void deleteUnfinished(int sig) {
     discardOutputsInSignal();

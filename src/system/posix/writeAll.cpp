@@ -1,5 +1,5 @@
 #include "system/posix/writeAll.h"
-#include "system/files.h"
+#include "system/errors.h"
 
 #include <cerrno>
 #include <cstddef>

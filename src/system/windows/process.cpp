@@ -6,9 +6,7 @@
 
 #include <cerrno>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <shellapi.h>
 
 bool takeArguments(int *argc, char ***argv) {
@@ -41,17 +39,3 @@ bool takeArguments(int *argc, char ***argv) {
 // (The C runtime marks a descriptor that was given no handle as open, with handle -2; opening NUL
 // over it would fail.)
 bool guardStandardStreams() { return true; }
-
-// The C library has no text for ENODATA; the text POSIX systems give is supplied. A Win32 error
-// that no error number fits keeps its own code in the line.
-const char *errorText(int error) {
-    if (error == ENODATA) return "No data available";
-    const DWORD unmapped = unmappedWin32Error();
-    if (error != EIO || unmapped == 0) return std::strerror(error);
-    static char text[64];
-    std::snprintf(text, sizeof text, "%s (Windows error %lu)", std::strerror(EIO), static_cast<unsigned long>(unmapped));
-    return text;
-}
-
-// No signal handler runs on Windows: the console's handler only raises a flag.
-const char *errorTextInSignal(int error, char (&)[24]) { return errorText(error); }

@@ -31,7 +31,7 @@ bool markForDeletion(HANDLE file) {
 
 // A scanner or a sync tool that opened the file without delete sharing makes a delete fail for a
 // moment. Retried for about a second, as such programs hold a file for milliseconds.
-bool isPassing(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
+bool isTransient(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
 constexpr int deleteTries = 20;
 constexpr DWORD deletePause = 50; // milliseconds
 
@@ -105,7 +105,7 @@ int discardVolume(VolumeFile *volume, const char *name) {
 
 int deleteVolumeByName(const char *name, const FileIdentity &identity) {
     DWORD error = deleteOnce(name, identity);
-    for (int tries = 1; isPassing(error) && tries < deleteTries; tries++) {
+    for (int tries = 1; isTransient(error) && tries < deleteTries; tries++) {
         Sleep(deletePause);
         error = deleteOnce(name, identity);
     }

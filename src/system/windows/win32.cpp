@@ -1,6 +1,6 @@
 #include "system/windows/win32.h"
+#include "system/errors.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -65,12 +65,13 @@ bool toUtf8(const wchar_t *wide, char *out, int size, DWORD flags) {
 
 namespace {
 
-// Written by whichever worker failed, read by the main thread after it joined the helper.
-std::atomic<DWORD> unmapped;
+// Each thread's own: a worker's failure never replaces the other's code.
+thread_local DWORD unmapped;
 
 } // namespace
 
 DWORD unmappedWin32Error() { return unmapped; }
+void keepUnmappedWin32Error(DWORD error) { unmapped = error; }
 
 void setErrnoFromWin32(DWORD error) {
     unmapped = 0;

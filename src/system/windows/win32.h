@@ -3,7 +3,7 @@
 // on both systems.
 #pragma once
 
-#include "system/files.h"
+#include "system/volumeFile.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -21,9 +21,11 @@ bool toUtf8(const wchar_t *wide, char *out, int size, DWORD flags = 0);
 // number fits, EIO, and the Win32 error is kept for the error line (unmappedWin32Error).
 void setErrnoFromWin32(DWORD error = GetLastError());
 
-// The Win32 error behind the latest EIO that setErrnoFromWin32 set for want of a better number; 0
-// when the latest error it set had a number of its own.
+// The Win32 error behind the latest EIO that setErrnoFromWin32 set on this thread for want of a
+// better number; 0 when the latest error it set had a number of its own. keepUnmappedWin32Error
+// sets it, for a failure taken over from another thread (system/errors.h).
 DWORD unmappedWin32Error();
+void keepUnmappedWin32Error(DWORD error);
 
 // CreateFileW with a UTF-8 name; INVALID_HANDLE_VALUE with errno set on failure.
 HANDLE openByName(const char *name, DWORD access, DWORD share, DWORD disposition, DWORD flags);

@@ -1,11 +1,14 @@
-#include "system/files.h"
+#include "system/sliceFile.h"
+#include "system/errors.h"
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-int openForReading(const char *name) {
+int openSlice(const char *name) {
     // O_NONBLOCK: a FIFO with no writer would otherwise hang the run at its open, with part-written
     // volumes on disk, until someone killed it; its position cannot be asked for, so it fails at
     // once. Regular files are unaffected.
@@ -20,7 +23,7 @@ int openForReading(const char *name) {
     return fd;
 }
 
-std::size_t readAt(int fd, void *buf, std::size_t size, std::uint64_t offset) {
+std::size_t readSliceAt(int fd, void *buf, std::size_t size, std::uint64_t offset) {
     std::size_t done = 0;
     while (done < size) {
         errno = 0;
@@ -36,4 +39,4 @@ std::size_t readAt(int fd, void *buf, std::size_t size, std::uint64_t offset) {
     return done;
 }
 
-void closeForReading(int fd) { close(fd); }
+void closeSlice(int fd) { close(fd); }

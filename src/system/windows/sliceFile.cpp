@@ -1,15 +1,18 @@
 // Slices through the Win32 API: names are UTF-8, taken to UTF-16 for CreateFileW, and slices are
 // read with ReadFile at explicit offsets. No byte is ever translated: text mode, the classic fault
 // of C tools on Windows, would stop a slice at its first 0x1A byte.
-#include "system/files.h"
+#include "system/sliceFile.h"
+#include "system/errors.h"
 #include "system/windows/win32.h"
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 
-int openForReading(const char *name) {
+int openSlice(const char *name) {
     // A directory opens only with backup semantics; it then fails at its first read, as on POSIX.
     const HANDLE file = openByName(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS);
@@ -25,7 +28,7 @@ int openForReading(const char *name) {
     return fd;
 }
 
-std::size_t readAt(int fd, void *buf, std::size_t size, std::uint64_t offset) {
+std::size_t readSliceAt(int fd, void *buf, std::size_t size, std::uint64_t offset) {
     const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     std::size_t done = 0;
     while (done < size) {
@@ -53,4 +56,4 @@ std::size_t readAt(int fd, void *buf, std::size_t size, std::uint64_t offset) {
     return done;
 }
 
-void closeForReading(int fd) { _close(fd); }
+void closeSlice(int fd) { _close(fd); }

@@ -1,7 +1,7 @@
 // An estimate, not a reservation: one volume's voxels plus 8192 bytes, in whole blocks rounded
 // down, times three; the available count must be strictly larger. Space can still run out during
 // the conversion (the failing write then ends the run), and a run that would just fit is refused.
-#include "volume/freeSpace.h"
+#include "conversion/freeSpace.h"
 #include "run/errExit.h"
 #include "system/space.h"
 

@@ -13,11 +13,11 @@
 //       16     1  pixel depth (24)
 //       17     1  image descriptor (origin bits not looked at: rows stay in stored order)
 //       18  w*h*3 pixels, 3 bytes each: blue, green, red
-#include "volume/tgaSlice.h"
+#include "slices/tgaSlice.h"
 #include "run/errExit.h"
 #include "run/messages.h"
 #include "run/runState.h"
-#include "system/files.h"
+#include "system/sliceFile.h"
 
 #include <cstdio>
 
@@ -82,7 +82,7 @@ namespace {
 // maxSide; false, leaving `side` as it was, if not. errExit if the field cannot be read.
 bool readSide(int in, std::uint64_t offset, std::uint64_t &side) {
     unsigned char field[2];
-    if (readAt(in, field, sizeof field, offset) != sizeof field) errExit();
+    if (readSliceAt(in, field, sizeof field, offset) != sizeof field) errExit();
     const std::uint64_t value = littleEndian16(field);
     if (value < 1 || value > maxSide) return false;
     side = value;
@@ -99,15 +99,13 @@ bool readSize() {
     return accepted;
 }
 
-int openSlice(const char *name) { return openForReading(name); }
+BlockRead readFirstBlock(int slice, std::size_t n, unsigned char *pixels) {
+    const std::size_t got = readSliceAt(slice, pixels - pixelOffset, pixelOffset + 3 * n, 0);
+    return {got == pixelOffset + 3 * n, got >= pixelOffset ? pixels - pixelOffset : nullptr};
+}
 
-void closeSlice(int slice) { closeForReading(slice); }
-
-bool readPixels(int slice, std::uint64_t first, std::size_t n, unsigned char *pixels, bool *headerWhole) {
-    if (first > 0) return readAt(slice, pixels, 3 * n, pixelOffset + 3 * first) == 3 * n;
-    const std::size_t got = readAt(slice, pixels - pixelOffset, pixelOffset + 3 * n, 0);
-    *headerWhole = got >= pixelOffset;
-    return got == pixelOffset + 3 * n;
+bool readBlock(int slice, std::uint64_t first, std::size_t n, unsigned char *pixels) {
+    return readSliceAt(slice, pixels, 3 * n, pixelOffset + 3 * first) == 3 * n;
 }
 
 void reportUnnamedWarnings() {

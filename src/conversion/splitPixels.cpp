@@ -3,7 +3,7 @@
 // x86-64 baseline lacks, so where the build found the loader's indirect functions to work
 // (SLICEVOL_SPLIT_CLONES) the compiler builds extra copies for newer processors and the loader
 // picks the best one the machine has. Elsewhere (see CMakeLists.txt) there is one portable copy.
-#include "volume/splitPixels.h"
+#include "conversion/splitPixels.h"
 
 #ifdef SLICEVOL_SPLIT_CLONES
 #define SPLIT_VARIANTS __attribute__((target_clones("avx2", "ssse3", "default")))
