@@ -26,8 +26,8 @@ sigset_t beforeHold; // the mask as it was before holdSignals
 
 // Runs inside a signal: only lstat, unlink, write, signal and raise, which are async-signal-safe,
 // and a lookup of an error's text in constant data (errorTextInSignal in system/posix/errors.cpp).
-// No stdio, no memory. The names and identities it reads were
-// complete before their outputs went on the register.
+// No stdio, no memory. The names and identities it reads were complete before their outputs went
+// on the register.
 void deleteUnfinished(int sig) {
     discardOutputsInSignal();
     signal(sig, SIG_DFL);
