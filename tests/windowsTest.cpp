@@ -19,23 +19,27 @@ namespace {
 #define SKIP_UNLESS_WINDOWS()                                                                      \
     if (!testingWindows()) GTEST_SKIP() << "skipped: only slicevol.exe has it (make test-windows)"
 
+// What a console showed, without its escape sequences and CRs (and LFs too, unless `lines`).
+std::string consoleText(const std::string &shown, bool lines) {
+    std::string text;
+    for (std::size_t i = 0; i < shown.size(); i++) {
+        if (shown[i] == '\x1b' && i + 1 < shown.size() && shown[i + 1] == '[') {
+            for (i += 2; i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i])); i++) {}
+        } else if (shown[i] != '\r' && (lines || shown[i] != '\n')) {
+            text += shown[i];
+        }
+    }
+    return text;
+}
+
 // Runs `commands` through cmd in a console under the code page: Wine makes a console of a terminal,
-// which `script` gives it. Answers the text the console showed, without its escape sequences and
-// with LF line ends.
+// which `script` gives it. Answers the text the console showed, with LF line ends.
 std::string inConsole(const fs::path &dir, const std::string &codePage, const std::string &commands) {
     const std::string line = std::string(SLICEVOL_LAUNCHER) + " cmd /c 'chcp " + codePage + " >nul & " + commands + "'";
     shellIn(dir, "WINEDEBUG=-all LC_ALL=C.UTF-8 timeout 60 script -qec \"" + line + "\" /dev/null </dev/null >console.txt");
     const std::string shown = readFile(dir / "console.txt");
     fs::remove(dir / "console.txt");
-    std::string text;
-    for (std::size_t i = 0; i < shown.size(); i++) {
-        if (shown[i] == '\x1b' && i + 1 < shown.size() && shown[i + 1] == '[') {
-            for (i += 2; i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i])); i++) {}
-        } else if (shown[i] != '\r') {
-            text += shown[i];
-        }
-    }
-    return text;
+    return consoleText(shown, true);
 }
 
 // Progress lines name every slice right in the console, under an old OEM code page and UTF-8 alike
@@ -79,14 +83,7 @@ std::pair<int, std::string> inOwnConsole(const std::string &command, const std::
     char chunk[512];
     for (ssize_t got; (got = read(out[0], chunk, sizeof chunk)) > 0;) {
         shown.append(chunk, static_cast<std::size_t>(got));
-        text.clear();
-        for (std::size_t i = 0; i < shown.size(); i++) {
-            if (shown[i] == '\x1b' && i + 1 < shown.size() && shown[i + 1] == '[') {
-                for (i += 2; i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i])); i++) {}
-            } else if (shown[i] != '\r' && shown[i] != '\n') {
-                text += shown[i];
-            }
-        }
+        text = consoleText(shown, false);
         if (!pressed && text.find(prompt) != std::string::npos) {
             EXPECT_EQ(write(in[1], "x", 1), 1);
             close(in[1]);
