@@ -130,6 +130,28 @@ bool closeAllButStandard() {
 
 bool testingWindows() { return std::string(SLICEVOL_LAUNCHER) != ""; }
 
+namespace {
+
+// Rows skipped so far, and the test they belong to.
+std::string skippingTest;
+std::size_t skippedRows;
+
+std::string currentTest() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+} // namespace
+
+void skipRow(const std::string &why) {
+    if (skippingTest != currentTest()) skippedRows = 0;
+    skippingTest = currentTest();
+    skippedRows++;
+    std::cout << "skipped: " << skippingTest << ": " << why << std::endl;
+}
+
+void skipIfEveryRowSkipped(std::size_t rows) {
+    if (skippingTest == currentTest() && skippedRows == rows)
+        GTEST_SKIP() << "skipped: " << currentTest() << ": none of its " << rows << " rows can run here";
+}
+
 std::string windowsPath(const fs::path &path) {
     std::string windows = "Z:" + fs::absolute(path).string();
     std::replace(windows.begin(), windows.end(), '/', '\\');
@@ -357,10 +379,11 @@ Stack symlinkStack(const fs::path &store, const fs::path &dir, const std::string
     return stack;
 }
 
-RunOptions withShim(const std::string &setting) {
+RunOptions withShim(const std::string &settings) {
     RunOptions options;
     options.preloadShim = true;
-    options.env = {setting};
+    std::istringstream each(settings);
+    for (std::string setting; each >> setting;) options.env.push_back(setting);
     return options;
 }
 

@@ -38,13 +38,12 @@ bool testingWindows();
     if (std::string(FAULT_SHIM).empty()) GTEST_SKIP() << "skipped: the fault shim is built with glibc only"
 
 // Skips one row of a table and says why: a line "skipped: <test>: <why>" in the test's output,
-// which make test lists after ctest's summary. The rest of the table runs.
-#define SKIP_ROW(why)                                                                              \
-    {                                                                                              \
-        std::cout << "skipped: " << ::testing::UnitTest::GetInstance()->current_test_info()->name() \
-                  << ": " << why << std::endl;                                                     \
-        continue;                                                                                  \
-    }
+// which make test lists after ctest's summary. The caller goes on to the next row itself.
+void skipRow(const std::string &why);
+
+// Reports the test as skipped when every one of its `rows` rows was (a table none of whose rows
+// could run here has tested nothing).
+void skipIfEveryRowSkipped(std::size_t rows);
 
 // The path Wine shows for a path of this machine (Z:\\...).
 std::string windowsPath(const fs::path &path);
@@ -72,8 +71,8 @@ struct RunOptions {
     std::function<void(pid_t)> insteadOfInterrupt; // or this called then instead
 };
 
-// Options that preload the fault shim with the given SHIM_...=value settings.
-RunOptions withShim(const std::string &setting);
+// Options that preload the fault shim with the given SHIM_...=value settings, separated by spaces.
+RunOptions withShim(const std::string &settings);
 
 // What the run left. Under Wine every line must end in CR LF (the console's text mode); the CRs
 // are checked and then taken out, so that expectations are written once.

@@ -83,12 +83,16 @@ TEST(Refusals, ExistingOutputNames) {
     };
     for (const ExistingCase &c : cases) {
         SCOPED_TRACE(c.what);
-        if (testingWindows() && std::string(c.what).find("link") != std::string::npos)
-            SKIP_ROW(c.what << ": symbolic links are made here with POSIX calls");
+        if (testingWindows() && std::string(c.what).find("link") != std::string::npos) {
+            skipRow(std::string(c.what) + ": symbolic links are made here with POSIX calls");
+            continue;
+        }
         ScratchDir dir;
         makeStack(dir.path, "s", 8, 8, 2);
-        if (testingWindows() && c.folder != fs::perms::all)
-            SKIP_ROW(c.what << ": slicevol.exe is not run as another user, and root may write anywhere");
+        if (testingWindows() && c.folder != fs::perms::all) {
+            skipRow(std::string(c.what) + ": slicevol.exe is not run as another user, and root may write anywhere");
+            continue;
+        }
         if (c.make) c.make(dir.path / c.name);
         const Snapshot before = snapshot(dir.path);
         // As root every file is readable and every folder writable: run as nobody.

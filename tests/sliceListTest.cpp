@@ -58,7 +58,10 @@ TEST(SliceList, SpecialFilesNamedLikeASlice) {
     const std::pair<const char *, int> cases[] = {{"directory", EISDIR}, {"fifo", ESPIPE}};
     for (const auto &[kind, error] : cases) {
         SCOPED_TRACE(kind);
-        if (testingWindows() && error == ESPIPE) SKIP_ROW(kind << ": FIFOs are POSIX's");
+        if (testingWindows() && error == ESPIPE) {
+            skipRow(std::string(kind) + ": FIFOs are POSIX's");
+            continue;
+        }
         ScratchDir dir;
         makeStack(dir.path, "s", 2, 2, 1);
         if (error == EISDIR) fs::create_directory(dir.path / "s001.tga");
