@@ -15,6 +15,13 @@
  *                                the volumes' writes lag behind everything else the run does
  *   SHIM_WRITE_FAIL=SUFFIX:N     the Nth write to a file whose path ends in SUFFIX writes
  *                                nothing and fails with ENOSPC, like a disk that filled up
+ *   SHIM_SHORT_WRITES=N          every write to a volume takes at most N bytes and succeeds, as
+ *                                FUSE and network file systems may answer
+ *   SHIM_SLOW_READ=SUFFIX:US     every read of a file whose path ends in SUFFIX waits US
+ *                                microseconds first
+ *   SHIM_FAILING=CALLS:SUFFIX    the calls named in CALLS (of fallocate, ftruncate and unlink,
+ *                                comma-separated) fail on a file whose path ends in SUFFIX:
+ *                                fallocate with ENOSPC, ftruncate with EIO, unlink with EACCES
  *
  * It defines the plain calls and their 64-bit twins (open and open64, ...) side by side, so it
  * must see them apart: the build's 64-bit offset switches would make each plain name the twin.
@@ -112,6 +119,74 @@ int close(int fd) {
     return -1;
 }
 
+/* Whether CALL is one that SHIM_FAILING makes fail, for the file open as fd (or, with fd -1, the
+ * path given). */
+static int failing(const char *call, int fd, const char *path) {
+    const char *fault = getenv("SHIM_FAILING");
+    const char *colon = fault ? strchr(fault, ':') : NULL;
+    if (!colon) return 0;
+    char calls[256];
+    snprintf(calls, sizeof calls, ",%.*s,", (int)(colon - fault), fault);
+    char named[64];
+    snprintf(named, sizeof named, ",%s,", call);
+    if (!strstr(calls, named)) return 0;
+    const char *suffix = colon + 1;
+    if (fd != -1) return pathEndsWith(fd, suffix);
+    char whole[4096]; /* a name in the working directory, as if with its folder's path */
+    snprintf(whole, sizeof whole, "/%s", path);
+    size_t n = strlen(whole), len = strlen(suffix);
+    return n >= len && strcmp(whole + n - len, suffix) == 0;
+}
+
+#define FAIL_FALLOCATE(call, offset)                                                              \
+    int call(int fd, int mode, offset at, offset size) {                                          \
+        if (failing("fallocate", fd, NULL)) {                                                     \
+            errno = ENOSPC;                                                                       \
+            return -1;                                                                            \
+        }                                                                                         \
+        return NEXT(int (*)(int, int, offset, offset), #call)(fd, mode, at, size);                \
+    }
+#define FAIL_FTRUNCATE(call, offset)                                                              \
+    int call(int fd, offset size) {                                                               \
+        if (failing("ftruncate", fd, NULL)) {                                                     \
+            errno = EIO;                                                                          \
+            return -1;                                                                            \
+        }                                                                                         \
+        return NEXT(int (*)(int, offset), #call)(fd, size);                                       \
+    }
+
+FAIL_FALLOCATE(fallocate, off_t)
+FAIL_FALLOCATE(fallocate64, off64_t)
+FAIL_FTRUNCATE(ftruncate, off_t)
+FAIL_FTRUNCATE(ftruncate64, off64_t)
+
+int unlink(const char *path) {
+    if (failing("unlink", -1, path)) {
+        errno = EACCES;
+        return -1;
+    }
+    return NEXT(int (*)(const char *), "unlink")(path);
+}
+
+/* Slows every read of the file SHIM_SLOW_READ names. */
+static void slowRead(int fd) {
+    const char *slow = getenv("SHIM_SLOW_READ");
+    const char *colon = slow ? strrchr(slow, ':') : NULL;
+    if (!colon) return;
+    char suffix[256];
+    snprintf(suffix, sizeof suffix, "%.*s", (int)(colon - slow), slow);
+    if (pathEndsWith(fd, suffix)) usleep((useconds_t)atol(colon + 1));
+}
+
+#define SLOW_PREAD(call, offset)                                                                  \
+    ssize_t call(int fd, void *data, size_t size, offset at) {                                    \
+        slowRead(fd);                                                                             \
+        return NEXT(ssize_t (*)(int, void *, size_t, offset), #call)(fd, data, size, at);         \
+    }
+
+SLOW_PREAD(pread, off_t)
+SLOW_PREAD(pread64, off64_t)
+
 /* The progress line of the slice SHIM_STOP_AT_PROGRESS names, written to standard output. */
 static void stopAtProgress(int fd, const char *text, size_t size) {
     const char *stopAt = getenv("SHIM_STOP_AT_PROGRESS");
@@ -129,6 +204,8 @@ ssize_t write(int fd, const void *data, size_t size) {
     if (pathEndsWith(fd, ".df3")) {
         const char *delay = getenv("SHIM_SLOW_WRITES");
         if (delay) usleep((useconds_t)atol(delay));
+        const char *most = getenv("SHIM_SHORT_WRITES");
+        if (most && size > (size_t)atol(most)) size = (size_t)atol(most);
         const char *fail = getenv("SHIM_WRITE_FAIL");
         const char *colon = fail ? strrchr(fail, ':') : NULL;
         if (colon) {

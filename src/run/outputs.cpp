@@ -54,7 +54,8 @@ bool openOutput(const char *base, int c, std::uint64_t size) {
     // Signals are held so that none falls between the file appearing and its mark on the register.
     holdSignals();
     const bool created = createVolume(df3Name[c], size, &df3File[c].file);
-    if (created) df3File[c].unfinished = true;
+    // A file made before a failure is as unfinished as any: the exit clean-up discards it.
+    if (df3File[c].file.handle != -1) df3File[c].unfinished = true;
     const int error = errno;
     releaseSignals();
     if (created) return true;

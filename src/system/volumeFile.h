@@ -23,7 +23,8 @@ struct VolumeFile {
 // Creates `name` for writing, unless an entry of that name exists in any form (a file, readable or
 // not, a directory, a link): then false with errno EEXIST, and the entry is not touched. Reserves
 // room for `size` bytes where that helps (see the POSIX file). False with errno set on any other
-// failure; a file made before the failure is deleted again.
+// failure; a file made before the failure is left in `volume` (its handle not -1), for the caller
+// to discard like any unfinished volume, so that one that cannot be deleted is named.
 bool createVolume(const char *name, std::uint64_t size, VolumeFile *volume);
 
 // Appends all `size` bytes, however many calls that takes. False with errno set when they did not

@@ -42,23 +42,24 @@ bool createVolume(const char *name, std::uint64_t size, VolumeFile *volume) {
     // O_EXCL makes the test and the create one step, so an existing file is never truncated.
     const int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd == -1) return false;
+    volume->handle = fd;
     // The identity comes from the open file itself, before anything can rename another file over
-    // its name.
+    // its name; should the file not answer, the name made a moment ago is the best we know.
     struct stat created;
-    if (fstat(fd, &created) != 0) {
-        const int error = errno;
-        unlink(name); // made by us a moment ago; with no identity this is the best we know
+    const bool known = fstat(fd, &created) == 0;
+    const int error = errno;
+    if (!known && lstat(name, &created) != 0) {
         close(fd);
+        volume->handle = -1;
         errno = error;
         return false;
     }
     volume->identity = {static_cast<std::uint64_t>(created.st_dev), static_cast<std::uint64_t>(created.st_ino)};
-    volume->handle = fd;
-    if (reserve(fd, size)) return true;
-    const int error = errno;
-    discardVolume(volume, name);
-    errno = error;
-    return false;
+    if (!known) {
+        errno = error;
+        return false;
+    }
+    return reserve(fd, size);
 }
 
 bool writeVolume(const VolumeFile &volume, const void *data, std::size_t size) {

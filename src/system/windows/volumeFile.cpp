@@ -67,17 +67,14 @@ bool createVolume(const char *name, std::uint64_t, VolumeFile *volume) {
     const HANDLE file = openByName(name, GENERIC_WRITE | DELETE, FILE_SHARE_READ, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL);
     if (file == INVALID_HANDLE_VALUE) return false;
+    // Without its identity the new file is still deleted through this handle by the caller.
+    volume->handle = reinterpret_cast<std::intptr_t>(file);
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(file, &info)) {
         setErrnoFromWin32();
-        const int error = errno;
-        markForDeletion(file);
-        CloseHandle(file);
-        errno = error;
         return false;
     }
     volume->identity = identityOf(info);
-    volume->handle = reinterpret_cast<std::intptr_t>(file);
     return true;
 }
 
