@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <cstddef>
 #include <initializer_list>
 #include <utility>
@@ -60,6 +59,10 @@ const MidRunCase midRunCases[] = {
     // the main thread has read the next slice's first block.
     {"disk full in the helper's last write of the first slice", 0, -1, ignored, ENOSPC, 1, true,
      "SHIM_WRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000"},
+    // The other order: the earlier failure (the helper's write) is met first, the later one (the
+    // next slice cut short, its read slowed) after it, and must not replace it.
+    {"disk full in the helper's block before a later slice's slowed read fails", 100, -1, ignored, ENOSPC, 1,
+     false, "SHIM_WRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000 SHIM_SLOW_READ=/s001.tga:300000"},
 };
 
 void runMidRunCases(bool withFileSizeLimit) {
@@ -86,12 +89,7 @@ void runMidRunCases(bool withFileSizeLimit) {
                 writeFile(dir.path / "s001.tga", slice);
             }
             const Snapshot before = snapshot(dir.path);
-            RunOptions options;
-            if (!c.shim.empty()) {
-                options.preloadShim = true;
-                std::istringstream settings(c.shim);
-                for (std::string setting; settings >> setting;) options.env.push_back(setting);
-            }
+            RunOptions options = c.shim.empty() ? RunOptions{} : withShim(c.shim);
             options.fileSizeLimit = c.fileSizeLimit;
             if (xfsz == ignored) options.ignoredSignals = {SIGXFSZ};
             if (xfsz == blocked) options.blockedSignals = {SIGXFSZ};
@@ -262,9 +260,10 @@ TEST(CleanUp, SignalIgnoredOrBlockedAtStartStaysSo) {
 // with the reason, and leaves.
 TEST(CleanUp, OutputsChangedWhileTheRunIsStopped) {
     SKIP_WITHOUT_FAULT_SHIM();
-    enum Change { renamedOver, removed, undeletable };
-    const char *const changeNames[] = {"renamed over", "removed", "undeletable"};
-    for (const Change change : {renamedOver, removed, undeletable})
+    enum Change { renamedOver, removed, linkedInPlace, undeletable, undeletableLongWord };
+    const char *const changeNames[] = {"renamed over", "removed", "moved away, a link to it in its place",
+                                       "undeletable", "undeletable, a program word of 3000 bytes"};
+    for (const Change change : {renamedOver, removed, linkedInPlace, undeletable, undeletableLongWord})
     for (const bool bySignal : {true, false}) {
         SCOPED_TRACE(::testing::Message() << changeNames[change] << ", "
                                           << (bySignal ? "SIGTERM" : "a short slice"));
@@ -281,21 +280,32 @@ TEST(CleanUp, OutputsChangedWhileTheRunIsStopped) {
                 fs::rename(dir.path / "other", dir.path / "s_g.df3");
             } else if (change == removed) {
                 fs::remove(dir.path / "s_g.df3");
+            } else if (change == linkedInPlace) {
+                fs::rename(dir.path / "s_g.df3", dir.path / "moved.df3");
+                fs::create_symlink("moved.df3", dir.path / "s_g.df3");
             } else {
                 fs::permissions(dir.path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                                 fs::perm_options::remove);
             }
             if (bySignal) kill(pid, SIGTERM);
         };
+        // The line naming an undeletable volume is cut at 2047 bytes and its newline.
+        const std::string word = change == undeletableLongWord ? std::string(3000, 'w') : "slicevol";
+        options.argv = {word, "s"};
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
         fs::permissions(dir.path, fs::perms::all);
         if (bySignal) EXPECT_EQ(run.signal, SIGTERM);
         else EXPECT_EQ(run.status, 1);
-        std::string err = bySignal ? "" : errorLine(ENODATA);
+        std::string err = bySignal ? "" : word + ": error " + std::strerror(ENODATA) + "\n";
         if (change == renamedOver) expected["s_g.df3"] = "file:someone else's volume";
-        if (change == undeletable)
+        if (change == linkedInPlace) {
+            expected["s_g.df3"] = "link:moved.df3";
+            expected["moved.df3"] = snapshot(dir.path).at("moved.df3"); // part-written, no longer its name
+        }
+        if (change == undeletable || change == undeletableLongWord)
             for (const std::string &output : outputNames("s")) {
-                err += "slicevol: cannot delete unfinished volume '" + output + "': " + std::strerror(EACCES) + "\n";
+                const std::string line = word + ": cannot delete unfinished volume '" + output + "': " + std::strerror(EACCES);
+                err += line.substr(0, 2047) + "\n";
                 expected[output] = snapshot(dir.path).at(output); // part-written, left behind
             }
         EXPECT_EQ(run.err, err);
