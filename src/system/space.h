@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
-// The file system's block size in bytes and the number of blocks available to this process (not
-// those only a privileged user may take). False with errno set when it cannot be asked.
+// The file system's unit of free space in bytes (the fragment, or cluster, size) and the number of
+// those units available to this process (not those only a privileged user may take). False with
+// errno set when it cannot be asked.
 bool workingDirectorySpace(std::uint64_t *blockSize, std::uint64_t *available);

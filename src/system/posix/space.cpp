@@ -5,8 +5,10 @@
 bool workingDirectorySpace(std::uint64_t *blockSize, std::uint64_t *available) {
     struct statvfs fs;
     if (statvfs(".", &fs) == -1) return false;
-    // Some file systems report no block size; the fragment size is the next best unit.
-    *blockSize = fs.f_bsize != 0 ? fs.f_bsize : fs.f_frsize;
+    // f_bavail counts fragments (f_frsize), not blocks (f_bsize): where the two differ (ZFS reports
+    // its record size as f_bsize, as do FUSE and network file systems their transfer size), the
+    // block size would misjudge the room by their ratio. A fragment size of 0 falls back on it.
+    *blockSize = fs.f_frsize != 0 ? fs.f_frsize : fs.f_bsize;
     *available = fs.f_bavail;
     return true;
 }
