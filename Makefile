@@ -15,9 +15,17 @@ CMAKE_FLAGS ?=
 # The builds' own make need not say which folder it enters and leaves.
 MAKEFLAGS += --no-print-directory
 
-# After ctest: why each skipped test was skipped (the reasons ctest itself does not show).
-SKIP_REASONS = grep -h '^skipped: ' Testing/Temporary/LastTest.log 2>/dev/null | sort -u | sed 's/^/  /'
+# ctest in a build folder, then how many tests ran and how many were skipped, and why each skipped
+# test or row was (the reasons ctest itself does not show). Exits with ctest's status.
 CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
+define RUN_TESTS
+	@cd $(1) && mkdir -p Testing && { { $(2) $(CTEST) $(3); echo $$? >Testing/status; } | tee Testing/summary; \
+	total=$$(sed -n 's/.* tests failed out of \([0-9]*\)$$/\1/p' Testing/summary); \
+	skipped=$$(grep -c '(Skipped)$$' Testing/summary); \
+	echo "$$(( $${total:-0} - skipped )) tests ran, $$skipped skipped$$(test $$skipped = 0 || echo ', why:')"; \
+	grep -h '^skipped: ' Testing/Temporary/LastTest.log 2>/dev/null | sort -u | sed 's/^/  /'; \
+	exit $$(cat Testing/status); }
+endef
 # Without GoogleTest the build has no tests: say so last, where a newcomer looks, and stop. A
 # recipe is expanded only once its prerequisites are built, so the build folder is there by then.
 NEED_TESTS = $(if $(wildcard $(1)/tests/CTestTestfile.cmake),,$(error no tests were built: GoogleTest was not found (Debian and Ubuntu: apt-get install libgtest-dev)))
@@ -28,14 +36,18 @@ NEED_TESTS = $(if $(wildcard $(1)/tests/CTestTestfile.cmake),,$(error no tests w
 configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 
-all: configure
+# An existing build is configured again only when CMAKE_FLAGS asks for something; otherwise the
+# build itself reconfigures when a CMakeLists.txt changed.
+all:
+	@if [ -n "$(CMAKE_FLAGS)" ] || [ ! -f $(BUILD)/CMakeCache.txt ]; then $(MAKE) configure; fi
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The demo shows what a newcomer needs: the build's progress, the conversion, the three volumes.
+# The demo shows what a newcomer needs: the build's progress (a line a file, so that a slow machine
+# shows life), the conversion, the three volumes.
 demo:
-	@echo "== building $(BUILD)/slicevol (compiler messages, if any, follow)"
+	@echo "== building $(BUILD)/slicevol"
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target slicevol makeStack >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target slicevol makeStack
 	@echo "== converting a 100-slice example stack in $(BUILD)/demo/ (last 3 progress lines)"
 	@rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
 	@cd $(BUILD)/demo && ../makeStack cloud 256 256 100 && ../slicevol cloud | tail -n 3
@@ -44,7 +56,7 @@ demo:
 
 test: all
 	$(call NEED_TESTS,$(BUILD))
-	@cd $(BUILD) && { $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
+	$(call RUN_TESTS,$(BUILD))
 
 test-sanitize-build:
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICEVOL_SANITIZE=ON $(CMAKE_FLAGS)
@@ -52,7 +64,7 @@ test-sanitize-build:
 
 test-sanitize: test-sanitize-build
 	$(call NEED_TESTS,$(SANITIZE_BUILD))
-	@cd $(SANITIZE_BUILD) && { $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
+	$(call RUN_TESTS,$(SANITIZE_BUILD))
 
 test-tsan-build:
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICEVOL_TSAN=ON $(CMAKE_FLAGS)
@@ -60,7 +72,7 @@ test-tsan-build:
 
 test-tsan: test-tsan-build
 	$(call NEED_TESTS,$(TSAN_BUILD))
-	@cd $(TSAN_BUILD) && { TSAN_OPTIONS=halt_on_error=1 $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
+	$(call RUN_TESTS,$(TSAN_BUILD),TSAN_OPTIONS=halt_on_error=1)
 
 test-tiny-blocks-build:
 	cmake -S . -B $(TINY_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSLICEVOL_TSAN=ON -DSLICEVOL_TEST_BLOCK_PIXELS=16 $(CMAKE_FLAGS)
@@ -68,7 +80,7 @@ test-tiny-blocks-build:
 
 test-tiny-blocks: test-tiny-blocks-build
 	$(call NEED_TESTS,$(TINY_BUILD))
-	@cd $(TINY_BUILD) && { TSAN_OPTIONS=halt_on_error=1 $(CTEST) -R '^(Conversion|CleanUp)[.]'; status=$$?; $(SKIP_REASONS); exit $$status; }
+	$(call RUN_TESTS,$(TINY_BUILD),TSAN_OPTIONS=halt_on_error=1,-R '^(Conversion|CleanUp)[.]')
 
 # slicevol.exe for 64-bit Windows, cross-built with MinGW-w64 (Debian: mingw-w64,
 # g++-mingw-w64-x86-64-posix) and linked statically; its tests are the same suite, run against the
@@ -83,7 +95,7 @@ test-windows-build: windows
 
 test-windows: test-windows-build
 	$(call NEED_TESTS,$(WINE_TEST_BUILD))
-	@cd $(WINE_TEST_BUILD) && { WINEDEBUG=-all $(CTEST); status=$$?; $(SKIP_REASONS); exit $$status; }
+	$(call RUN_TESTS,$(WINE_TEST_BUILD),WINEDEBUG=-all)
 
 # slicevol-<version>-win64.zip and its .sha256: the exe (stripped), the drop target, the example
 # scene, the manual as text, a README and the runtime's licence notices, with Windows line ends.
