@@ -444,9 +444,9 @@ int shellIn(const fs::path &dir, const std::string &command) {
 }
 
 std::string sliceName(const std::string &base, unsigned i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%s%03u.tga", base.c_str(), i);
-    return name;
+    char number[16];
+    std::snprintf(number, sizeof number, "%03u", i);
+    return base + number + ".tga";
 }
 
 Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, unsigned height,

@@ -140,7 +140,7 @@ std::string errorLine(int error);
 // Runs a shell command in dir (for the other tools the tests use); answers its system() status.
 int shellIn(const fs::path &dir, const std::string &command);
 
-// <base>000.tga, <base>001.tga, ... for short bases.
+// <base>000.tga, <base>001.tga, ..., <base>1000.tga, for a basename of any length.
 std::string sliceName(const std::string &base, unsigned i);
 
 // A stack of random slices <base>000.tga ... in dir; answers each slice's pixel bytes.
