@@ -1,5 +1,5 @@
 // What only slicevol.exe has: names in a Windows console, a double click, the version resource,
-// and the drop target that converts the stack of a dropped slice. Run under Wine (make test-windows).
+// and a slice dropped on the program. Run under Wine (make test-windows).
 #include "harness.h"
 
 #include <algorithm>
@@ -8,8 +8,13 @@
 #include <cstdio>
 #include <initializer_list>
 #include <string>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -57,22 +62,61 @@ TEST(Windows, TextInTheConsole) {
     }
 }
 
+// slicevol.exe started in a console of its own, as Explorer starts it (Wine makes a console of the
+// terminal that `script` gives it), with `args`: the test waits until the window says it waits for
+// a key, checks that the program is still there, then presses one. Answers the exit status and what
+// the window showed, without line ends (the console wraps long lines at its width).
+std::pair<int, std::string> inOwnConsole(const fs::path &dir, const std::string &args) {
+    const fs::path keys = dir / "keys", shown = dir / "console.txt";
+    if (mkfifo(keys.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+    const std::string line = std::string(SLICEVOL_LAUNCHER) + " " + SLICEVOL_BIN + " " + args;
+    const pid_t console = fork();
+    if (console == 0) {
+        execl("/bin/sh", "sh", "-c", ("cd \"$1\" && WINEDEBUG=-all LC_ALL=C.UTF-8 timeout 60 script -qec \"$2\" /dev/null "
+                                      "<keys >console.txt"), "sh", dir.c_str(), line.c_str(), nullptr);
+        _exit(127);
+    }
+    std::ofstream press(keys); // opened once the console reads from it
+    std::string text;
+    int status = 0;
+    for (long polls = 0; polls < 600000; polls++) { // some 60 s: a window that never waits fails below
+        text = fs::exists(shown) ? consoleText(readFile(shown), false) : "";
+        if (text.find("Press a key to close this window.") != std::string::npos) break;
+        if (waitpid(console, &status, WNOHANG) == console) {
+            ADD_FAILURE() << "the window closed without waiting for a key: " << text;
+            return {WEXITSTATUS(status), text};
+        }
+        usleep(100); // polling what the window shows, not timing the run
+    }
+    EXPECT_EQ(waitpid(console, &status, WNOHANG), 0) << "no longer waiting for a key";
+    press << "x" << std::flush;
+    press.close();
+    waitpid(console, &status, 0);
+    // The key shows where the terminal still echoed it, before Wine took the terminal over.
+    text = consoleText(readFile(shown), false);
+    if (text.size() > 0 && text.back() == 'x') text.pop_back();
+    fs::remove(keys);
+    fs::remove(shown);
+    return {WEXITSTATUS(status), text};
+}
+
 // Double-clicked, slicevol.exe keeps its window after the usage line until a key is pressed, and
-// says how it is used instead; run from cmd, it prints the usage line alone and ends at once. Alone
-// in a console (Wine makes one of the terminal that `script` gives it), a key is typed at once:
-// the terminal echoes it before Wine starts, and the program takes it once it waits.
+// says how it is used instead; run from cmd, or by a program that shares its console, it prints
+// the usage line alone and ends at once.
 TEST(Windows, DoubleClicked) {
     SKIP_UNLESS_WINDOWS();
-    const std::string usage = "usage: " + programWord() + " basename",
-                      hint = "slicevol is a console program: run it in a console in the folder of your slices, or "
-                             "drop a slice on slicevol-drop.cmd beside it. Press a key to close this window.";
+    const std::string usage = "usage: " + programWord() + " basename\n";
     ScratchDir dir;
-    const int status = shellIn(dir.path, "printf x | WINEDEBUG=-all timeout 60 script -qec '" +
-                                             std::string(SLICEVOL_LAUNCHER) + " " + SLICEVOL_BIN + "' /dev/null >console.txt");
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    // Without line ends: the console wraps long lines at its width.
-    EXPECT_EQ(consoleText(readFile(dir.path / "console.txt"), false), "x" + usage + hint);
-    EXPECT_EQ(inConsole(dir.path, "437", programWord()), usage + "\n");
+    const auto [status, text] = inOwnConsole(dir.path, "");
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(text, usage.substr(0, usage.size() - 1) +
+                        "slicevol is a console program: run it in a console in the folder of your slices, or drop a "
+                        "slice on slicevol.exe.Press a key to close this window.");
+    EXPECT_EQ(inConsole(dir.path, "437", programWord()), usage);
+    // A key typed at once, should the program wait for one after all.
+    shellIn(dir.path, "printf x | WINEDEBUG=-all timeout 60 script -qec '" + std::string(SLICEVOL_LAUNCHER) + " " +
+                          windowsHelper("startWithout.exe").string() + " none \"" + programWord() + "\"' /dev/null >console.txt");
+    EXPECT_EQ(consoleText(readFile(dir.path / "console.txt"), true), "x" + usage);
 }
 
 // File Properties shows the version of project() in CMakeLists.txt: in the fixed file information
@@ -94,72 +138,87 @@ TEST(Windows, VersionResource) {
 
 struct DropCase {
     const char *what;
+    std::string folder;  // the slices' folder
     std::string dropped; // the slice's name
-    std::string out;     // what the drop target says, {dir} for the slices' folder
+    std::string out;     // what the window shows, {dir} for the slices' folder, {exe} for the program
     int status;
     bool converts;
 };
 
-// slicevol-drop.cmd with slicevol.exe beside it, as the zip has them, started by cmd with a slice of
-// another folder: it converts the slice's stack in the slice's folder, or says why not. The folder's
-// name holds what cmd would otherwise take for its own syntax (Wine's cmd itself drops % and ! from
-// a batch file's arguments, which Windows' keeps, so those two are not in it). The rows run in
-// order: the second drop on a stack finds the volumes of the first.
-TEST(Windows, DropTarget) {
+// A slice dropped on slicevol.exe (Explorer starts it in a console of its own with the slice's
+// whole path): it converts the slice's stack in the slice's folder, or says why not, and keeps the
+// window until a key is pressed. The folders' names hold what a command shell would take for its
+// own syntax. The rows run in order: the second drop on a stack finds the volumes of the first.
+// Given the same path in a console it shares (cmd's), or through pipes, it is a basename as any.
+TEST(Windows, DropOnTheProgram) {
     SKIP_UNLESS_WINDOWS();
-    const std::string sliceFolder = "R&D ^stack";
+    const std::string quirky = "100% ^hat bang! \xc3\x9c \xe7\xab\x8b\xe6\x96\xb9";
+    const auto converted = [](const std::string &base, const std::vector<std::string> &names) {
+        return "In {dir}:slicevol \"" + base + "\"" + progressLines(names) + "Done: " + base + "_r.df3, " + base +
+               "_g.df3 and " + base + "_b.df3 are in {dir}.";
+    };
     const DropCase cases[] = {
-        {"a slice of a numbered stack", "shape001.tga",
-         "In {dir}:\nslicevol \"shape\"\n" + progressLines({"shape000.tga", "shape001.tga"}) +
-             "Done: shape_r.df3, shape_g.df3 and shape_b.df3 are in {dir}.\n",
-         0, true},
-        {"the same stack again", "shape000.tga",
-         "shape_r.df3 is already in {dir}, from an earlier run: slicevol never replaces a file.\n"
-         "Move shape_r.df3, shape_g.df3 and shape_b.df3 elsewhere (or delete them), then drop the slice again.\n",
+        {"a folder with & and no space", "R&D", "shape001.tga", converted("shape", {"shape000.tga", "shape001.tga"}), 0,
+         true},
+        {"a folder with spaces, %, ^, ! and letters beyond ASCII", quirky, "shape001.tga",
+         converted("shape", {"shape000.tga", "shape001.tga"}), 0, true},
+        {"the same stack again", "R&D", "shape000.tga",
+         "shape_r.df3 is already in {dir}, from an earlier run: slicevol never replaces a file."
+         "Move shape_r.df3, shape_g.df3 and shape_b.df3 elsewhere (or delete them), then drop the slice again.",
          1, false},
-        {"a name with no digits", "other.tga",
-         "\"other.tga\" has no number before .tga, so it belongs to no numbered stack: slicevol-drop needs\n"
-         "slices named like shape000.tga, shape001.tga, ... (or run slicevol with the basename yourself).\n",
+        {"a name with no digits", "R&D", "other.tga",
+         "\"other.tga\" has no number before .tga, so it belongs to no numbered stack: a drop needs slices named "
+         "like shape000.tga, shape001.tga, ... (or run slicevol with the basename in a console).",
          1, false},
-        {"an upper-case .TGA", "upper001.TGA",
-         "\"upper001.TGA\" ends in .TGA: slicevol takes only names that end in .tga, in lower case.\n"
-         "Rename the slices first, in their folder:  ren *.TGA *.tga\n",
+        {"an upper-case .TGA", "R&D", "upper001.TGA",
+         "\"upper001.TGA\" does not end in .tga in lower case: slicevol takes only such names."
+         "Rename the slices so that they end in .tga, then drop one again.",
          1, false},
-        {"a run that fails midway", "short000.tga",
-         "In {dir}:\nslicevol \"short\"\n" + progressLines({"short000.tga", "short001.tga"}) +
-             "{exe}: error No data available\n"
-             "slicevol stopped with status 1.\nIt left no volume behind.\n",
+        {"a slice that is not there", "R&D", "gone001.tga", "\"{dir}\\gone001.tga\" is not there.", 1, false},
+        {"a cut-off slice", quirky, "short000.tga",
+         "In {dir}:slicevol \"short\"" + progressLines({"short000.tga", "short001.tga"}) +
+             "{exe}: error No data availableslicevol stopped with status 1.It left no volume behind.",
          1, false},
     };
-    ScratchDir install, place, elsewhere;
-    const fs::path slices = place.path / sliceFolder;
-    fs::create_directory(slices);
-    fs::copy_file(SLICEVOL_BIN, install.path / "slicevol.exe");
-    std::string script = readFile(fs::path(SLICEVOL_SOURCE_DIR) / "windows" / "slicevol-drop.cmd"), crlf;
-    for (char c : script) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    writeFile(install.path / "slicevol-drop.cmd", crlf);
-    for (const char *name : {"shape000.tga", "shape001.tga", "other.tga", "upper001.TGA", "short000.tga"})
-        writeFile(slices / name, tga(2, 2, randomPixels(2, 2, 1)));
-    writeFile(slices / "short001.tga", tga(2, 2, "abc"));
+    ScratchDir place;
+    for (const std::string &folder : {std::string("R&D"), quirky}) {
+        fs::create_directory(place.path / folder);
+        for (const char *name : {"shape000.tga", "shape001.tga", "other.tga", "upper001.TGA", "short000.tga"})
+            writeFile(place.path / folder / name, tga(2, 2, randomPixels(2, 2, 1)));
+        writeFile(place.path / folder / "short001.tga", tga(2, 2, "abc"));
+    }
     for (const DropCase &c : cases) {
         SCOPED_TRACE(c.what);
+        const fs::path slices = place.path / c.folder;
         const Snapshot before = snapshot(slices);
-        const std::string command = std::string(SLICEVOL_LAUNCHER) + " cmd /c '" +
-                                    windowsPath(install.path / "slicevol-drop.cmd") + "' '" +
-                                    windowsPath(slices / c.dropped) + "'";
-        const int status = shellIn(elsewhere.path, "WINEDEBUG=-all " + command + " </dev/null >out.txt 2>&1");
-        std::string out, expected = c.out;
-        for (char ch : readFile(elsewhere.path / "out.txt"))
-            if (ch != '\r') out += ch;
-        for (std::size_t at; (at = expected.find("{dir}")) != std::string::npos;)
-            expected.replace(at, 5, windowsPath(slices));
-        for (std::size_t at; (at = expected.find("{exe}")) != std::string::npos;)
-            expected.replace(at, 5, windowsPath(install.path / "slicevol.exe"));
-        EXPECT_EQ(out, expected);
-        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        std::string expected = c.out;
+        for (std::size_t at; (at = expected.find("{dir}")) != std::string::npos;) expected.replace(at, 5, windowsPath(slices));
+        for (std::size_t at; (at = expected.find("{exe}")) != std::string::npos;) expected.replace(at, 5, programWord());
+        for (std::size_t at; (at = expected.find('\n')) != std::string::npos;) expected.erase(at, 1);
+        const auto [status, text] = inOwnConsole(place.path, "'" + windowsPath(slices / c.dropped) + "'");
+        EXPECT_EQ(text, expected + "Press a key to close this window.");
+        EXPECT_EQ(status, c.status);
         if (!c.converts) expectUnchanged(before, slices);
         else EXPECT_EQ(snapshot(slices).size(), before.size() + 3);
     }
+    // (cmd's own quoting is not what is tested here: a folder with a plain name)
+    fs::create_directory(place.path / "plain");
+    const std::string path = windowsPath(place.path / "plain" / "shape001.tga");
+    writeFile(place.path / "plain" / "shape001.tga", tga(2, 2, randomPixels(2, 2, 1)));
+    const std::string noMatch = "error no file matches '" + path + "*.tga' (or too many).\n";
+    std::string shown = inConsole(place.path, "65001", programWord() + " " + path);
+    shown.erase(std::remove(shown.begin(), shown.end(), '\n'), shown.end()); // wrapped at the console's width
+    EXPECT_EQ(shown + "\n", noMatch);
+    const RunResult piped = runSlicevol(place.path, {path});
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_EQ(piped.err, noMatch);
+}
+
+// Closing the console window asks the run to stop (CTRL_CLOSE_EVENT), as Ctrl-C does, and the
+// unfinished volumes are deleted; CtrlCOnWindows covers that stop.
+TEST(Windows, ClosingTheWindow) {
+    SKIP_UNLESS_WINDOWS();
+    GTEST_SKIP() << "skipped: Wine 8 never sends CTRL_CLOSE_EVENT when a console window closes";
 }
 
 } // namespace

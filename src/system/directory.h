@@ -17,3 +17,7 @@ bool rewindDirectory(Directory *dir);
 
 // Closes the directory. False with errno set on failure.
 bool closeDirectory(Directory *dir);
+
+// Makes `path` (a folder's whole path, in UTF-8 on Windows) the working directory. False with errno
+// set on failure.
+bool enterFolder(const char *path);

@@ -30,3 +30,5 @@ bool rewindDirectory(Directory *dir) {
 }
 
 bool closeDirectory(Directory *dir) { return closedir(dir->dir) == 0; }
+
+bool enterFolder(const char *path) { return chdir(path) == 0; }

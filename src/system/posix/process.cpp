@@ -23,3 +23,8 @@ bool guardStandardStreams() {
     }
     return true;
 }
+
+bool runAgain(const char *, int *) {
+    errno = ENOSYS;
+    return false;
+}

@@ -4,6 +4,7 @@
 #include "system/windows/win32.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cwchar>
 
 struct Directory {
@@ -72,4 +73,13 @@ bool closeDirectory(Directory *dir) {
     if (dir->search == INVALID_HANDLE_VALUE || FindClose(dir->search)) return true;
     setErrnoFromWin32();
     return false;
+}
+
+bool enterFolder(const char *path) {
+    wchar_t *wide = toWide(path);
+    if (wide == nullptr) return false;
+    const bool entered = SetCurrentDirectoryW(wide) != 0;
+    if (!entered) setErrnoFromWin32();
+    std::free(wide);
+    return entered;
 }

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
+#include <initializer_list>
+#include <cwchar>
 #include <shellapi.h>
 
 bool takeArguments(int *argc, char ***argv) {
@@ -39,3 +41,44 @@ bool takeArguments(int *argc, char ***argv) {
 // (The C runtime marks a descriptor that was given no handle as open, with handle -2; opening NUL
 // over it would fail.)
 bool guardStandardStreams() { return true; }
+
+bool runAgain(const char *argument, int *status) {
+    static wchar_t exe[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, exe, 32768);
+    if (length == 0 || length == 32768) {
+        setErrnoFromWin32(length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    wchar_t *wide = toWide(argument);
+    if (wide == nullptr) return false;
+    // "<exe>" "<argument>": neither a path nor a file name holds a quote, and neither ends in a
+    // backslash, so CommandLineToArgvW gives the child back exactly these two.
+    const std::size_t size = std::wcslen(exe) + std::wcslen(wide) + 6;
+    auto *line = static_cast<wchar_t *>(std::malloc(size * sizeof(wchar_t)));
+    if (line == nullptr) {
+        std::free(wide);
+        return false;
+    }
+    line[0] = L'\0';
+    for (const wchar_t *part : {L"\"", static_cast<const wchar_t *>(exe), L"\" \"", static_cast<const wchar_t *>(wide), L"\""})
+        std::wcscat(line, part);
+    std::free(wide);
+    STARTUPINFOW start = {};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION child;
+    const bool started = CreateProcessW(exe, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &child) != 0;
+    const DWORD error = GetLastError();
+    std::free(line);
+    if (!started) {
+        setErrnoFromWin32(error);
+        return false;
+    }
+    CloseHandle(child.hThread);
+    DWORD code = 0;
+    const bool ended = WaitForSingleObject(child.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(child.hProcess, &code);
+    if (!ended) setErrnoFromWin32();
+    CloseHandle(child.hProcess);
+    *status = static_cast<int>(code);
+    return ended;
+}
