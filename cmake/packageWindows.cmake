@@ -1,5 +1,5 @@
 # make package-windows: slicevol-<version>-win64.zip from the Windows build, and its SHA-256 file.
-# The zip holds one folder: slicevol.exe (stripped), the drop target, the example scene, the manual
+# The zip holds one folder: slicevol.exe (stripped), the example scene, the manual
 # as plain text, a README and the notices of the runtime parts linked into the exe, the text files
 # with Windows line ends.
 #   cmake -DBUILD=<Windows build folder> -DSOURCE=<source folder> -P cmake/packageWindows.cmake
@@ -21,14 +21,28 @@ function(run)
 endfunction()
 run(${STRIP} -o ${stage}/slicevol.exe ${BUILD}/slicevol.exe)
 
-# The manual without the terminal's bold and underline, for Notepad; not hyphenated and with a
-# ragged right edge, so that no command is broken across two lines or spread out.
+# The manual without the terminal's bold and underline, for Notepad: one line a paragraph, which
+# Notepad wraps to its window, not hyphenated and with a ragged right edge, so that its search finds
+# every command and every message whole. The page's header and footer keep their width.
 find_program(GROFF groff REQUIRED)
 file(READ ${BUILD}/slicevol.1 page)
-string(REGEX REPLACE "(\n\\.TH [^\n]*\n)" "\\1.nh\n.ad l\n" page "${page}")
+string(REGEX REPLACE "(\n\\.TH [^\n]*\n)" "\\1.nh\n.ad l\n.ll 4000n\n" page "${page}")
 file(WRITE ${BUILD}/slicevol-text.1 "${page}")
 run(${GROFF} -t -man -Tascii -P-c -P-b -P-u -P-o ${BUILD}/slicevol-text.1)
 set(manual "${output}")
+# Every command the page sets in bold (.B "...", .BR "...") is in the text whole, on one line.
+string(REGEX MATCHALL "\n\\.BR? \"[^\"]*\"" commands "${page}")
+foreach(command IN LISTS commands)
+  string(REGEX REPLACE "^\n\\.BR? \"(.*)\"$" "\\1" command "${command}")
+  string(REPLACE "\\-" "-" command "${command}")
+  string(REPLACE "\\e" "\\" command "${command}")
+  string(FIND "${manual}" "${command}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "slicevol.txt splits or lacks the command: ${command}")
+  endif()
+endforeach()
+list(LENGTH commands count)
+message("slicevol.txt holds each of the page's ${count} commands whole")
 
 function(writeWithCrLf file text)
   string(REPLACE "\r\n" "\n" text "${text}")
@@ -42,7 +56,6 @@ function(copyWithCrLf from to)
 endfunction()
 writeWithCrLf(${stage}/slicevol.txt "${manual}")
 copyWithCrLf(${SOURCE}/windows/README.txt ${stage}/README.txt)
-copyWithCrLf(${SOURCE}/windows/slicevol-drop.cmd ${stage}/slicevol-drop.cmd)
 copyWithCrLf(${SOURCE}/examples/volume.pov ${stage}/volume.pov)
 copyWithCrLf(${SOURCE}/LICENSE ${stage}/licences/slicevol.txt)
 
