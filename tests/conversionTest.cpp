@@ -107,10 +107,7 @@ TEST(Conversion, PixelsAreTakenFromByte18OfEverySlice) {
         for (const auto &[at, value] : bytes) file[at] = static_cast<char>(value);
         return file;
     };
-    const auto warning = [&](unsigned z, const std::string &has) {
-        return programWord() + ": warning '" + sliceName("s", z) + "' has " + has +
-               "; read as 5 x 4 uncompressed 24-bit pixels from byte 18 all the same\n";
-    };
+    const auto warning = [&](unsigned z, const std::string &has) { return warningLine(sliceName("s", z), has, w, h); };
     const std::map<int, int> rle = {{2, 10}};
     const auto rleWarnings = [&](unsigned named) {
         std::string lines;

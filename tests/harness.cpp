@@ -439,6 +439,15 @@ std::vector<std::string> outputNames(const std::string &base) {
 
 std::string errorLine(int error) { return programWord() + ": error " + std::strerror(error) + "\n"; }
 
+std::string refusalLine(const std::string &base) { return "preparing DF3s for '" + base + "' failed.\n"; }
+
+std::string noMatchLine(const std::string &base) { return "error no file matches '" + base + "*.tga' (or too many).\n"; }
+
+std::string warningLine(const std::string &slice, const std::string &has, unsigned width, unsigned height) {
+    return programWord() + ": warning '" + slice + "' has " + has + "; read as " + std::to_string(width) + " x " +
+           std::to_string(height) + " uncompressed 24-bit pixels from byte 18 all the same\n";
+}
+
 int shellIn(const fs::path &dir, const std::string &command) {
     return std::system(("cd '" + dir.string() + "' && " + command).c_str());
 }

@@ -134,8 +134,13 @@ std::string progressLines(const std::vector<std::string> &names);
 // The three output names for a basename.
 std::vector<std::string> outputNames(const std::string &base);
 
-// The system-error line for an error number, as a user sees it.
+// The lines a user sees: the system-error line for an error number; the refusal of a basename
+// (bad first slice, no room, an output that exists); no slice matching a basename; a header warning
+// for a slice, with what its header has and the size every slice is read as.
 std::string errorLine(int error);
+std::string refusalLine(const std::string &base);
+std::string noMatchLine(const std::string &base);
+std::string warningLine(const std::string &slice, const std::string &has, unsigned width, unsigned height);
 
 // Runs a shell command in dir (for the other tools the tests use); answers its system() status.
 int shellIn(const fs::path &dir, const std::string &command);

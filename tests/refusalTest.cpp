@@ -12,7 +12,7 @@
 
 namespace {
 
-const std::string refused = "preparing DF3s for 's' failed.\n";
+const std::string refused = refusalLine("s");
 
 struct FirstSliceCase {
     const char *what;

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <initializer_list>
 #include <utility>
+#include <vector>
+#include <string>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -23,57 +25,63 @@ const Stack &hardLinkHelperStack(const fs::path &into, const std::string &as = "
     return stack;
 }
 
-enum Xfsz { ignored = 1, blocked = 2, byDefault = 4 }; // SIGXFSZ as the caller left it
+// How the caller left SIGXFSZ when the run starts.
+enum class Xfsz { ignored, blocked, byDefault };
+const char *named(Xfsz xfsz) {
+    return xfsz == Xfsz::ignored ? "ignored" : xfsz == Xfsz::blocked ? "blocked" : "at its default";
+}
 
 struct MidRunCase {
     const char *what;
-    std::size_t shortAt;     // s001.tga ends after this many pixels (0: it is whole)
-    long long fileSizeLimit; // bytes, or -1
-    int xfsz;                // the Xfsz settings to run a file-size limit with
-    int error;               // the error that decides the message
-    std::size_t progress;    // progress lines printed
-    bool s001Warns = false;  // s001.tga says it has 32 bits per pixel
-    std::string shim = "";   // fault shim settings, NAME=value, separated by spaces
+    std::size_t shortAt = 0;                  // s001.tga ends after this many pixels (0: it is whole)
+    long long fileSizeLimit = -1;             // bytes, or -1
+    std::vector<Xfsz> xfsz = {Xfsz::ignored}; // a run with each, where there is a file-size limit
+    int error;                                // the error that decides the message
+    std::size_t progress;                     // progress lines printed
+    bool s001Warns = false;                   // s001.tga says it has 32 bits per pixel
+    std::string shim = "";                    // fault shim settings, NAME=value, separated by spaces
 };
 
 // Failures in a block of the main thread (even blocks) and of the helper (odd blocks), on slices of
 // two blocks: each ends the run like a single thread would. Where two blocks fail, the earlier one
-// in the stack decides, even when the later one fails first. A file-size limit is met with SIGXFSZ
-// ignored or blocked by the caller (the write fails; under Wine, WriteFile writes less than it
-// was given) and at its default (the signal ends the run, on whichever thread wrote). The rows
-// with and without a file-size limit are two tests, so that neither takes long.
+// in the stack decides, whichever fails first. A file-size limit is met with SIGXFSZ ignored or
+// blocked by the caller (the write fails; under Wine, WriteFile writes less than it was given) and
+// at its default (the signal ends the run, on whichever thread wrote). The rows with and without a
+// file-size limit are two tests, so that neither takes long.
 constexpr std::size_t block = 1 << 17, volume0 = 6 + 2 * block; // header and first slice
 const MidRunCase midRunCases[] = {
-    {"short in the main thread's block", 100, -1, ignored, ENODATA, 2},
-    {"short in the helper's block", block + 100, -1, ignored, ENODATA, 2},
-    {"file-size limit in the main thread's block", 0, volume0 + 1000, ignored | byDefault, EFBIG, 2},
-    {"file-size limit in the helper's block", 0, volume0 + block + 1000, ignored | blocked | byDefault,
-     EFBIG, 2},
-    {"short helper block read before an earlier write fails", block + 100, volume0 + 1000, ignored,
-     EFBIG, 2},
-    {"file-size limit in the first block", 0, 1000, ignored, EFBIG, 1},
-    {"file-size limit in the helper's block of the first slice", 0, 6 + block + 1000, ignored, EFBIG, 1},
-    {"file-size limit one byte short of the whole volume", 0, 6 + 64 * 2 * block - 1, ignored, EFBIG, 64},
+    {.what = "short in the main thread's block", .shortAt = 100, .error = ENODATA, .progress = 2},
+    {.what = "short in the helper's block", .shortAt = block + 100, .error = ENODATA, .progress = 2},
+    {.what = "file-size limit in the main thread's block", .fileSizeLimit = volume0 + 1000,
+     .xfsz = {Xfsz::ignored, Xfsz::byDefault}, .error = EFBIG, .progress = 2},
+    {.what = "file-size limit in the helper's block", .fileSizeLimit = volume0 + block + 1000,
+     .xfsz = {Xfsz::ignored, Xfsz::blocked, Xfsz::byDefault}, .error = EFBIG, .progress = 2},
+    {.what = "short helper block read before an earlier write fails", .shortAt = block + 100,
+     .fileSizeLimit = volume0 + 1000, .error = EFBIG, .progress = 2},
+    {.what = "file-size limit in the first block", .fileSizeLimit = 1000, .error = EFBIG, .progress = 1},
+    {.what = "file-size limit in the helper's block of the first slice", .fileSizeLimit = 6 + block + 1000,
+     .error = EFBIG, .progress = 1},
+    {.what = "file-size limit one byte short of the whole volume", .fileSizeLimit = 6 + 64 * 2 * block - 1,
+     .error = EFBIG, .progress = 64},
     // The next slice's header warning and progress line wait for this block's writes, and are
     // never printed. Slowed writes put the failing one (the helper's last, blue) well after
     // the main thread has read the next slice's first block.
-    {"disk full in the helper's last write of the first slice", 0, -1, ignored, ENOSPC, 1, true,
-     "SHIM_WRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000"},
+    {.what = "disk full in the helper's last write of the first slice", .error = ENOSPC, .progress = 1,
+     .s001Warns = true, .shim = "SHIM_WRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000"},
     // The other order: the earlier failure (the helper's write) is met first, the later one (the
     // next slice cut short, its read slowed) after it, and must not replace it.
-    {"disk full in the helper's block before a later slice's slowed read fails", 100, -1, ignored, ENOSPC, 1,
-     false, "SHIM_WRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000 SHIM_SLOW_READ=/s001.tga:300000"},
+    {.what = "disk full in the helper's block before a later slice's slowed read fails", .shortAt = 100,
+     .error = ENOSPC, .progress = 1,
+     .shim = "SHIM_WRITE_FAIL=/s_b.df3:3 SHIM_SLOW_WRITES=20000 SHIM_SLOW_READ=/s001.tga:300000"},
 };
 
 void runMidRunCases(bool withFileSizeLimit) {
-    const char *const xfszNames[] = {"", "ignored", "blocked", "", "at its default"};
     for (const MidRunCase &c : midRunCases) {
         if ((c.fileSizeLimit >= 0) != withFileSizeLimit) continue; // the other test's row
-        for (const Xfsz xfsz : {ignored, blocked, byDefault}) {
-            if (!(c.xfsz & xfsz)) continue;
-            SCOPED_TRACE(::testing::Message() << c.what << ", SIGXFSZ " << xfszNames[xfsz]);
-            if (testingWindows() && xfsz != ignored) {
-                skipRow(std::string(c.what) + ", SIGXFSZ " + xfszNames[xfsz] + ": Wine itself meets the signal");
+        for (const Xfsz xfsz : c.xfsz) {
+            SCOPED_TRACE(::testing::Message() << c.what << ", SIGXFSZ " << named(xfsz));
+            if (testingWindows() && xfsz != Xfsz::ignored) {
+                skipRow(std::string(c.what) + ", SIGXFSZ " + named(xfsz) + ": Wine itself meets the signal");
                 continue;
             }
             if (!c.shim.empty() && (testingWindows() || std::string(FAULT_SHIM).empty())) {
@@ -91,10 +99,10 @@ void runMidRunCases(bool withFileSizeLimit) {
             const Snapshot before = snapshot(dir.path);
             RunOptions options = c.shim.empty() ? RunOptions{} : withShim(c.shim);
             options.fileSizeLimit = c.fileSizeLimit;
-            if (xfsz == ignored) options.ignoredSignals = {SIGXFSZ};
-            if (xfsz == blocked) options.blockedSignals = {SIGXFSZ};
+            if (xfsz == Xfsz::ignored) options.ignoredSignals = {SIGXFSZ};
+            if (xfsz == Xfsz::blocked) options.blockedSignals = {SIGXFSZ};
             const RunResult run = runSlicevol(dir.path, {"s"}, options);
-            if (xfsz == byDefault) {
+            if (xfsz == Xfsz::byDefault) {
                 EXPECT_EQ(run.signal, SIGXFSZ);
                 expectUnchanged(before, dir.path);
                 continue;
@@ -232,8 +240,7 @@ TEST(CleanUp, ClosedStandardDescriptors) {
         const RunResult run = runSlicevol(dir.path, {base}, options);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, closed == std::vector<int>{0} ? progressLines(stack.names) : "");
-        EXPECT_EQ(run.err, closed.size() == 3 ? "" : programWord() + ": warning '" + stack.names[0] +
-                           "' has 32 bits per pixel; read as 2 x 2 uncompressed 24-bit pixels from byte 18 all the same\n");
+        EXPECT_EQ(run.err, closed.size() == 3 ? "" : warningLine(stack.names[0], "32 bits per pixel", 2, 2));
         for (int c = 0; c < 3; c++)
             EXPECT_TRUE(readFile(dir.path / outputNames(base)[c]) == modelVolume(2, 2, stack.pixels, c));
     }
