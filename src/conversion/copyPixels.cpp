@@ -45,9 +45,10 @@ namespace {
 #endif
 constexpr std::uint64_t blockPixels = SLICEVOL_BLOCK_PIXELS;
 
-// Starting the helper and faulting in its buffers costs about 3.5 ms on the benchmark machine, what
-// some 128 blocks gain from it (paired runs of 2 workers against 1: 8 blocks 1.28 x as long, 64
-// blocks 1.17 x, 128 blocks even). A slice of one block would leave it nothing to do at all.
+// The helper starts only on stacks of 128 blocks or more. Starting it and faulting in its buffers
+// costs about 3.5 ms on the benchmark machine, which is what it gains back over some 128 blocks
+// (paired runs of two workers against one: 8 blocks took 1.28 x as long, 64 blocks 1.17 x, 128
+// blocks the same). On slices of one block it would have nothing to do at all.
 #ifndef SLICEVOL_HELPER_MIN_BLOCKS
 #define SLICEVOL_HELPER_MIN_BLOCKS 128
 #endif
@@ -67,7 +68,10 @@ Buffers buffers[2]; // one set per worker
 // Set before the helper starts and only read while it runs.
 unsigned workers;             // 2 on stacks of minBlocksForHelper and slices of two blocks or more
 std::uint64_t blocksPerSlice; // blocks per slice
-int slice = -1;               // the slice being read; only the main thread opens and closes it
+// The slice being read. Only the main thread opens and closes it, in a read turn (startSlice); the
+// helper reads through it only in its own read turns, which come after that open and before the
+// next one, so it never sees the descriptor change under it.
+int slice = -1;
 
 // A step's place in the stack: block after block, and in each block its read (step 0), then its
 // writes in the channel order r, g, b (steps 1 to 3). A single thread runs the steps in exactly
@@ -81,7 +85,7 @@ constexpr std::uint64_t noFailure = UINT64_MAX;
 // are not looked at.
 struct Turns {
     pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
-    pthread_cond_t passed = PTHREAD_COND_INITIALIZER;
+    pthread_cond_t moved = PTHREAD_COND_INITIALIZER; // a turn moved on, or a failure came
     std::uint64_t readTurn = 0;           // the block whose read may start
     std::uint64_t writeTurn[3] = {};      // per channel, the block whose write may start
     std::uint64_t failedAt = noFailure;   // the earliest failed step so far
@@ -97,7 +101,7 @@ void fail(std::uint64_t at) {
         turns.failedAt = at;
         turns.failedError = error;
     }
-    pthread_cond_broadcast(&turns.passed);
+    pthread_cond_broadcast(&turns.moved);
     pthread_mutex_unlock(&turns.lock);
 }
 
@@ -105,7 +109,7 @@ void fail(std::uint64_t at) {
 // `at` would never have run in a single thread, so it must not run now.
 bool waitForTurn(const std::uint64_t &turn, std::uint64_t block, std::uint64_t at) {
     pthread_mutex_lock(&turns.lock);
-    while (turn < block && turns.failedAt >= at) pthread_cond_wait(&turns.passed, &turns.lock);
+    while (turn < block && turns.failedAt >= at) pthread_cond_wait(&turns.moved, &turns.lock);
     const bool mayRun = turns.failedAt >= at;
     pthread_mutex_unlock(&turns.lock);
     return mayRun;
@@ -114,7 +118,7 @@ bool waitForTurn(const std::uint64_t &turn, std::uint64_t block, std::uint64_t a
 void passTurn(std::uint64_t &turn) {
     pthread_mutex_lock(&turns.lock);
     turn++;
-    pthread_cond_broadcast(&turns.passed);
+    pthread_cond_broadcast(&turns.moved);
     pthread_mutex_unlock(&turns.lock);
 }
 
@@ -156,10 +160,10 @@ void work(unsigned w) {
             if (b == 0 && !startSlice(s, block)) return;
             const BlockRead read = b == 0 ? readFirstBlock(slice, n, own.pixels())
                                           : BlockRead{readBlock(slice, b * blockPixels, n, own.pixels()), nullptr};
-            if (read.pixels) passTurn(turns.readTurn);
+            if (read.whole) passTurn(turns.readTurn);
             else fail(place(block, 0));
             if (b == 0 && !announce(s, block, read.header)) return;
-            if (!read.pixels) return;
+            if (!read.whole) return;
 
             splitPixels(own.pixels(), n, own.channels[0], own.channels[1], own.channels[2]);
             for (int c = 0; c < 3; c++) {
@@ -181,15 +185,15 @@ void *helperMain(void *) {
 void copyPixels() {
     blocksPerSlice = (width * height + blockPixels - 1) / blockPixels;
     workers = blocksPerSlice >= 2 && blocksPerSlice * ntodo >= minBlocksForHelper ? 2 : 1;
-    // The helper starts with the main thread's signal mask, the one the run was started with: a
-    // caught signal that the kernel gives to the helper (a write past a file-size limit, or one
-    // sent to the helper alone) runs the handler there, as right there as on the main thread,
-    // since the register does not change while the helper lives. A helper that cannot be started
-    // leaves the whole stack to the main thread.
+    // The helper starts with the main thread's signal mask, the one the run was started with. So a
+    // caught signal that the kernel gives to the helper (a write past a file-size limit, or a
+    // signal sent to the helper alone) runs the handler on the helper, which is as safe as on the
+    // main thread: the register does not change while the helper lives. If the helper cannot be
+    // started, the main thread takes the whole stack.
     pthread_t helper;
     if (workers == 2 && pthread_create(&helper, nullptr, helperMain, nullptr) != 0) workers = 1;
     work(0);
-    if (workers == 2) exitOnErrorNumber(pthread_join(helper, nullptr));
+    if (workers == 2) errExitOn(pthread_join(helper, nullptr));
     if (turns.failedAt != noFailure) {
         if (stopRequested()) endByStop();
         restoreError(turns.failedError);

@@ -1,4 +1,5 @@
-// The three DF3 density volumes, one per colour channel, named <basename>_r.df3, _g.df3, _b.df3.
+// The three DF3 density volumes, one per colour channel, named <basename>_r.df3, _g.df3, _b.df3
+// (df3NameOf).
 //
 //   offset  size      field
 //        0     2      x size: slice width, big-endian
@@ -21,10 +22,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr std::size_t headerSize = 6;
+constexpr char channelLetter[3] = {'r', 'g', 'b'};
 
 void putBigEndian16(unsigned char *to, std::uint64_t value) {
     to[0] = static_cast<unsigned char>(value >> 8);
@@ -38,6 +43,14 @@ int preparationFailed(const char *base) {
 
 } // namespace
 
+char *df3NameOf(const char *base, int c) {
+    const std::size_t size = std::strlen(base) + sizeof "_r.df3";
+    char *name = static_cast<char *>(std::malloc(size));
+    if (name == nullptr) errExit();
+    std::snprintf(name, size, "%s_%c.df3", base, channelLetter[c]);
+    return name;
+}
+
 int mkDf3s(const char *base) {
     if (!readSize()) return preparationFailed(base);
     if (!enoughSpace(width, height, ntodo)) return preparationFailed(base);
@@ -49,7 +62,7 @@ int mkDf3s(const char *base) {
 
     for (int c = 0; c < 3; c++) {
         if (stopRequested()) endByStop();
-        if (!openOutput(base, c, headerSize + width * height * ntodo)) return preparationFailed(base);
+        if (!openOutput(df3NameOf(base, c), c, headerSize + width * height * ntodo)) return preparationFailed(base);
         if (!writeOutput(c, header, headerSize)) errExit();
     }
 

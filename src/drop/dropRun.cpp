@@ -6,6 +6,7 @@
 // volumes, or which were left and whether they are whole (a process ended from outside, by Task
 // Manager's End task, cleans nothing up, and may even report success).
 #include "drop/dropRun.h"
+#include "conversion/mkDf3s.h"
 #include "run/errExit.h"
 #include "run/messages.h"
 #include "system/directory.h"
@@ -22,33 +23,17 @@
 
 namespace {
 
-constexpr char channelLetter[3] = {'r', 'g', 'b'};
-
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Room for `size` bytes; errExit without memory. Kept for the whole run.
-char *room(std::size_t size) {
-    char *bytes = static_cast<char *>(std::malloc(size));
-    if (bytes == nullptr) errExit();
-    return bytes;
-}
-
-// A new copy of the first `size` bytes of `text`.
+// A new copy of the first `size` bytes of `text`, kept for the whole run; errExit without memory.
 char *copyOf(const char *text, std::size_t size) {
-    char *copy = room(size + 1);
+    char *copy = static_cast<char *>(std::malloc(size + 1));
+    if (copy == nullptr) errExit();
     std::memcpy(copy, text, size);
     copy[size] = '\0';
     return copy;
-}
-
-// "<base>_<letter>.df3" for channel c, in a new allocation.
-char *volumeName(const char *base, int c) {
-    const std::size_t size = std::strlen(base) + sizeof "_r.df3";
-    char *name = room(size);
-    std::snprintf(name, size, "%s_%c.df3", base, channelLetter[c]);
-    return name;
 }
 
 enum class Volume { absent, whole, partial };
@@ -87,7 +72,7 @@ void listVolumes(char *const names[3], const Volume states[3], Volume state, cha
 // Runs the stack of `base` in the working directory and says how it went.
 int convert(const char *folder, const char *base) {
     char *names[3];
-    for (int c = 0; c < 3; c++) names[c] = volumeName(base, c);
+    for (int c = 0; c < 3; c++) names[c] = df3NameOf(base, c);
     // Volumes of an earlier run make slicevol refuse: said here, with what to do.
     for (int c = 0; c < 3; c++)
         if (volumeState(names[c]) != Volume::absent) {

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-void exitOnErrorNumber(int error) {
+void errExitOn(int error) {
     if (error == 0) return;
     errno = error;
     errExit();

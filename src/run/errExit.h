@@ -6,7 +6,7 @@
 
 // For calls that answer an error number instead of setting errno (the pthread functions): errExit
 // with that number, unless it is 0.
-void exitOnErrorNumber(int error);
+void errExitOn(int error);
 
 // For calls that may fail without setting errno (atexit): errExit with errno, or with
 // `fallback` when the call left it at 0, so that no text of an earlier call is printed. Clear

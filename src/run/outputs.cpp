@@ -19,13 +19,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
-
-constexpr char channelLetter[3] = {'r', 'g', 'b'};
 
 // An entry of the register. A signal handler reads it at any moment, so the mark and the names are
 // lock-free atomics: a store is never seen half-done, and the compiler keeps the order in which
@@ -43,13 +39,8 @@ OutputEntry df3File[3];         // the register of unfinished outputs
 
 } // namespace
 
-bool openOutput(const char *base, int c, std::uint64_t size) {
-    // "<base>_r.df3": the basename, the suffix and the terminator. The name is complete before the
-    // output exists, so the signal handler can always use it.
-    const std::size_t nameSize = std::strlen(base) + sizeof "_r.df3";
-    char *name = static_cast<char *>(std::malloc(nameSize));
-    if (name == nullptr) errExit();
-    std::snprintf(name, nameSize, "%s_%c.df3", base, channelLetter[c]);
+bool openOutput(char *name, int c, std::uint64_t size) {
+    // The name is complete before the output exists, so the signal handler can always use it.
     df3Name[c] = name;
     // Signals are held so that none falls between the file appearing and its mark on the register.
     holdSignals();

@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// Creates output c (0, 1, 2: red, green, blue) of the basename, "<base>_r.df3" and so on, with room
-// for `size` bytes, and puts it on the register. False when its name exists in any form (see
-// system/volumeFile.h); errExit on any other failure.
-bool openOutput(const char *base, int c, std::uint64_t size);
+// Creates output c (0, 1, 2: red, green, blue) as `name`, which the register keeps from now on (an
+// allocation it frees), with room for `size` bytes, and puts it on the register. False when the
+// name exists in any form (see system/volumeFile.h); errExit on any other failure.
+bool openOutput(char *name, int c, std::uint64_t size);
 
 // Appends `size` bytes to output c. False with errno set on failure; the caller decides when the
 // run ends. Any thread may write.

@@ -23,7 +23,8 @@
 
 namespace {
 
-constexpr std::uint64_t sizeOffset = 12;
+// Where the header holds the slice's width and height, each little-endian 16-bit.
+constexpr std::size_t widthAt = 12, heightAt = 14;
 constexpr std::uint64_t maxSide = 4096; // the largest slice side accepted
 
 // Slices named in a warning of their own; the others are only counted, so that a stack of
@@ -58,7 +59,7 @@ void describeDeviations(const unsigned char *header, char *found, std::size_t si
     if (header[1] != 0) add("colour-map type %u", header[1]);
     if (header[2] != 2) add("image type %u (%s)", header[2], imageTypeName(header[2]));
     if (header[16] != 24) add("%u bits per pixel", header[16]);
-    const unsigned long long w = littleEndian16(header + 12), h = littleEndian16(header + 14);
+    const unsigned long long w = littleEndian16(header + widthAt), h = littleEndian16(header + heightAt);
     if (w != width || h != height)
         add("size %llu x %llu, not %llu x %llu", w, h, static_cast<unsigned long long>(width),
             static_cast<unsigned long long>(height));
@@ -94,7 +95,7 @@ bool readSide(int in, std::uint64_t offset, std::uint64_t &side) {
 bool readSize() {
     const int in = openSlice(todo[0]);
     if (in == -1) errExit();
-    const bool accepted = readSide(in, sizeOffset, width) && readSide(in, sizeOffset + 2, height);
+    const bool accepted = readSide(in, widthAt, width) && readSide(in, heightAt, height);
     closeSlice(in);
     return accepted;
 }

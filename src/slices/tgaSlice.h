@@ -10,15 +10,15 @@ constexpr std::size_t pixelOffset = 18;
 // Reads width and height from the first slice; false when either is outside 1 to 4096.
 bool readSize();
 
-// A slice is opened and closed by the conversion (openSlice, closeSlice in system/sliceFile.h), on
-// the main thread: it decides when to end the run, since a helper thread may still be at work.
-// Its pixels come in blocks, each read into `pixels`, 3 bytes a pixel, in one stream of reads at
-// their offsets.
+// The pixels of a slice are read in blocks, 3 bytes a pixel, each at its offset: the first block
+// with readFirstBlock, any other with readBlock. The slice itself is opened and closed by the
+// conversion (openSlice, closeSlice in system/sliceFile.h) on the main thread, which alone decides
+// when the run ends while the helper thread may still be at work.
 
-// What a block's read answers: whether all its pixels were there (errno is set when not), and for
-// a slice's first block its header, when that was there whole (null otherwise).
+// What a block's read answers: whether all its pixels were there (`whole`; errno is set when not),
+// and for a slice's first block its header, when that was there whole (null otherwise).
 struct BlockRead {
-    bool pixels;
+    bool whole;
     const unsigned char *header;
 };
 

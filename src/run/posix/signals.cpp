@@ -53,10 +53,10 @@ void catchSignals() {
 // mask matters here.
 void holdSignals() {
     const sigset_t caught = caughtSignals();
-    exitOnErrorNumber(pthread_sigmask(SIG_BLOCK, &caught, &beforeHold));
+    errExitOn(pthread_sigmask(SIG_BLOCK, &caught, &beforeHold));
 }
 
-void releaseSignals() { exitOnErrorNumber(pthread_sigmask(SIG_SETMASK, &beforeHold, nullptr)); }
+void releaseSignals() { errExitOn(pthread_sigmask(SIG_SETMASK, &beforeHold, nullptr)); }
 
 bool stopRequested() { return false; }
 

@@ -11,7 +11,7 @@ struct Directory {
     wchar_t pattern[1024 + 2]; // the working directory, then "\*"
     HANDLE search;
     WIN32_FIND_DATAW found;
-    bool first;       // `found` holds an entry not yet answered
+    bool pending;     // `found` holds an entry not yet answered
     char name[MAX_PATH * 3 + 1]; // an entry's name in UTF-8 (up to 3 bytes a UTF-16 unit)
 };
 
@@ -26,7 +26,7 @@ bool startPass(Directory *dir) {
         setErrnoFromWin32();
         return false;
     }
-    dir->first = dir->search != INVALID_HANDLE_VALUE;
+    dir->pending = dir->search != INVALID_HANDLE_VALUE;
     return true;
 }
 
@@ -52,11 +52,11 @@ Directory *openWorkingDirectory() {
 const char *nextEntryName(Directory *dir) {
     errno = 0;
     if (dir->search == INVALID_HANDLE_VALUE) return nullptr;
-    if (!dir->first && !FindNextFileW(dir->search, &dir->found)) {
+    if (!dir->pending && !FindNextFileW(dir->search, &dir->found)) {
         if (GetLastError() != ERROR_NO_MORE_FILES) setErrnoFromWin32();
         return nullptr;
     }
-    dir->first = false;
+    dir->pending = false;
     if (!toUtf8(dir->found.cFileName, dir->name, sizeof dir->name)) return nullptr;
     return dir->name;
 }
