@@ -23,10 +23,14 @@ int main(int argc, char **argv) {
 
     unsigned char size[4];
     FILE *first = std::fopen(todo[0].c_str(), "rb");
-    if (!first || std::fseek(first, 12, SEEK_SET) != 0 || std::fread(size, 1, 4, first) != 4) return 1;
+    if (!first || std::fseek(first, 12, SEEK_SET) != 0 || std::fread(size, 1, 4, first) != 4)
+        return 1;
     std::fclose(first);
     const unsigned long width = size[0] + 256ul * size[1], height = size[2] + 256ul * size[3];
-    const unsigned char header[6] = {size[1], size[0], size[3], size[2],
+    const unsigned char header[6] = {size[1],
+                                     size[0],
+                                     size[3],
+                                     size[2],
                                      static_cast<unsigned char>(todo.size() >> 8),
                                      static_cast<unsigned char>(todo.size() & 0xff)};
     FILE *out[3];

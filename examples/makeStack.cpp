@@ -4,8 +4,9 @@
 //
 // Slices are uncompressed 24-bit TGA files with the top row stored first, named
 // <basename>000.tga, <basename>001.tga, ... (wider numbers when count needs them, so byte order is
-// numeric order). "sphere" (the default) colours a ball by position: red grows with x, green with y,
-// blue with z, black outside. "noise" fills every byte from a fixed-seed generator, for benchmarks.
+// numeric order). "sphere" (the default) colours a ball by position: red grows with x, green with
+// y, blue with z, black outside. "noise" fills every byte from a fixed-seed generator, for
+// benchmarks.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -22,9 +23,12 @@ void putLittleEndian16(unsigned char *to, unsigned value) {
     to[1] = static_cast<unsigned char>(value >> 8);
 }
 
-unsigned char sphereComponent(double position) { return static_cast<unsigned char>(position * 255); }
+unsigned char sphereComponent(double position) {
+    return static_cast<unsigned char>(position * 255);
+}
 
-void fillSphere(std::vector<unsigned char> &pixels, unsigned w, unsigned h, unsigned z, unsigned d) {
+void fillSphere(std::vector<unsigned char> &pixels, unsigned w, unsigned h, unsigned z,
+                unsigned d) {
     const double fz = (z + 0.5) / d;
     for (unsigned y = 0; y < h; y++) {
         // The top row is stored first, so row 0 is the largest y.
@@ -60,7 +64,8 @@ int main(int argc, char **argv) {
     const unsigned h = std::strtoul(argv[3], nullptr, 10);
     const unsigned d = std::strtoul(argv[4], nullptr, 10);
     const std::string pattern = argc == 6 ? argv[5] : "sphere";
-    if (w < 1 || w > 65535 || h < 1 || h > 65535 || d < 1 || (pattern != "sphere" && pattern != "noise")) {
+    if (w < 1 || w > 65535 || h < 1 || h > 65535 || d < 1 ||
+        (pattern != "sphere" && pattern != "noise")) {
         std::fprintf(stderr, "%s: bad size or pattern\n", argv[0]);
         return 1;
     }

@@ -1,5 +1,6 @@
 // The entry: one argument, the basename; the slice list; then the conversion, whose answer is the
-// exit status. Every message and status of the program is listed in the manual (docs/slicevol.1.in).
+// exit status. Every message and status of the program is listed in the manual
+// (docs/slicevol.1.in).
 #include "conversion/mkDf3s.h"
 #include "drop/dropRun.h"
 #include "slices/mkTodos.h"
@@ -44,8 +45,9 @@ int main(int argc, char **argv) {
     if (argc != 2) {
         say(Stream::err, "usage: %s basename\n", prog);
         if (ownWindow)
-            say(Stream::err, "slicevol is a console program: run it in a console in the folder of your slices, "
-                             "or drop a slice on slicevol.exe.\n");
+            say(Stream::err,
+                "slicevol is a console program: run it in a console in the folder of your slices, "
+                "or drop a slice on slicevol.exe.\n");
         return 1;
     }
     const char *base = argv[1];

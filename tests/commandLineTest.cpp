@@ -21,11 +21,11 @@ TEST(CommandLine, RefusalsPrintOneLineAndTouchNothing) {
         {"empty argument vector", {}, "usage: slicevol basename\n"},
         {"program word of 1100 bytes", {longWord}, "usage: " + longWord + " basename\n"},
         {"basename of 1100 bytes", {"slicevol", longBase}, noMatchLine(longBase)},
-        {"a line of exactly 1024 bytes", {"slicevol", longBase.substr(0, 979)},
+        {"a line of exactly 1024 bytes",
+         {"slicevol", longBase.substr(0, 979)},
          noMatchLine(longBase.substr(0, 979))},
         {"no slice matches", {"slicevol", "zz"}, noMatchLine("zz")},
-        {"basename with a directory part", {"slicevol", "./s"},
-         noMatchLine("./s")},
+        {"basename with a directory part", {"slicevol", "./s"}, noMatchLine("./s")},
     };
     for (const CommandLineCase &c : cases) {
         SCOPED_TRACE(c.what);

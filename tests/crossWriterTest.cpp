@@ -9,7 +9,8 @@
 
 namespace {
 
-// A binary PPM (RGB, top row first) of the given pixels, given here in TGA order (blue, green, red).
+// A binary PPM (RGB, top row first) of the given pixels, given here in TGA order (blue, green,
+// red).
 std::string ppm(unsigned width, unsigned height, const std::string &bgr) {
     std::string rgb = bgr;
     for (std::size_t p = 0; p + 2 < rgb.size(); p += 3) std::swap(rgb[p], rgb[p + 2]);
@@ -19,7 +20,8 @@ std::string ppm(unsigned width, unsigned height, const std::string &bgr) {
 // The pixels with their rows in the opposite order.
 std::string rowsReversed(unsigned width, unsigned height, const std::string &pixels) {
     std::string reversed;
-    for (unsigned row = height; row-- > 0;) reversed += pixels.substr(std::size_t{row} * width * 3, width * 3);
+    for (unsigned row = height; row-- > 0;)
+        reversed += pixels.substr(std::size_t{row} * width * 3, width * 3);
     return reversed;
 }
 
@@ -53,16 +55,18 @@ void checkWriter(const char *tool, const char *package, const std::string &comma
 // bottom row first, version 7 (Debian 13) with one that says top row first.
 TEST(CrossWriters, ImageMagickSlices) {
     if (std::string(IMAGEMAGICK_CONVERT) != "" && IMAGEMAGICK_MAJOR != 6 && IMAGEMAGICK_MAJOR != 7)
-        FAIL() << IMAGEMAGICK_CONVERT << " is ImageMagick " << IMAGEMAGICK_MAJOR << ": its origin bit is not known here";
+        FAIL() << IMAGEMAGICK_CONVERT << " is ImageMagick " << IMAGEMAGICK_MAJOR
+               << ": its origin bit is not known here";
     checkWriter(IMAGEMAGICK_CONVERT, "imagemagick",
-                std::string(IMAGEMAGICK_CONVERT) + " in.ppm -strip -type TrueColor -compress None ", false,
-                IMAGEMAGICK_MAJOR == 7 ? 0x20 : 0);
+                std::string(IMAGEMAGICK_CONVERT) + " in.ppm -strip -type TrueColor -compress None ",
+                false, IMAGEMAGICK_MAJOR == 7 ? 0x20 : 0);
 }
 
 // Read from standard input, ppmtotga writes no image ID; from a named file it would write the
 // file's name as one, and the pixels would then start one byte later than byte 18.
 TEST(CrossWriters, NetpbmSlices) {
-    checkWriter(PPMTOTGA, "netpbm", std::string(PPMTOTGA) + " -rgb -norle < in.ppm 2>/dev/null > ", true, 0);
+    checkWriter(PPMTOTGA, "netpbm", std::string(PPMTOTGA) + " -rgb -norle < in.ppm 2>/dev/null > ",
+                true, 0);
 }
 
 } // namespace

@@ -58,17 +58,17 @@ static int fakeFigures(unsigned long *bsize, unsigned long *frsize, unsigned lon
 }
 
 /* statvfs and statvfs64 differ only in their struct's name. */
-#define FAKE_STATVFS(call, type)                                                                  \
-    int call(const char *path, type *buf) {                                                       \
-        unsigned long bsize, frsize, avail;                                                       \
-        int fake = fakeFigures(&bsize, &frsize, &avail);                                          \
-        if (fake < 0) return -1;                                                                  \
-        int result = NEXT(int (*)(const char *, type *), #call)(path, buf);                      \
-        if (result != 0 || !fake) return result;                                                  \
-        buf->f_bsize = bsize;                                                                     \
-        buf->f_frsize = frsize;                                                                   \
-        buf->f_bavail = avail;                                                                    \
-        return 0;                                                                                 \
+#define FAKE_STATVFS(call, type)                                                                   \
+    int call(const char *path, type *buf) {                                                        \
+        unsigned long bsize, frsize, avail;                                                        \
+        int fake = fakeFigures(&bsize, &frsize, &avail);                                           \
+        if (fake < 0) return -1;                                                                   \
+        int result = NEXT(int (*)(const char *, type *), #call)(path, buf);                        \
+        if (result != 0 || !fake) return result;                                                   \
+        buf->f_bsize = bsize;                                                                      \
+        buf->f_frsize = frsize;                                                                    \
+        buf->f_bavail = avail;                                                                     \
+        return 0;                                                                                  \
     }
 
 FAKE_STATVFS(statvfs, struct statvfs)
@@ -77,15 +77,15 @@ FAKE_STATVFS(statvfs64, struct statvfs64)
 /* Entries answered since the directory was opened or rewound. */
 static long entriesRead;
 
-#define FAIL_READDIR(call, type)                                                                  \
-    type *call(DIR *dir) {                                                                        \
-        const char *fault = getenv("SHIM_READDIR_FAIL");                                          \
-        if (fault && entriesRead == atol(fault)) {                                                \
-            errno = EIO;                                                                          \
-            return NULL;                                                                          \
-        }                                                                                         \
-        entriesRead++;                                                                            \
-        return NEXT(type * (*)(DIR *), #call)(dir);                                               \
+#define FAIL_READDIR(call, type)                                                                   \
+    type *call(DIR *dir) {                                                                         \
+        const char *fault = getenv("SHIM_READDIR_FAIL");                                           \
+        if (fault && entriesRead == atol(fault)) {                                                 \
+            errno = EIO;                                                                           \
+            return NULL;                                                                           \
+        }                                                                                          \
+        entriesRead++;                                                                             \
+        return NEXT(type * (*)(DIR *), #call)(dir);                                                \
     }
 
 FAIL_READDIR(readdir, struct dirent)
@@ -138,21 +138,21 @@ static int failing(const char *call, int fd, const char *path) {
     return n >= len && strcmp(whole + n - len, suffix) == 0;
 }
 
-#define FAIL_FALLOCATE(call, offset)                                                              \
-    int call(int fd, int mode, offset at, offset size) {                                          \
-        if (failing("fallocate", fd, NULL)) {                                                     \
-            errno = ENOSPC;                                                                       \
-            return -1;                                                                            \
-        }                                                                                         \
-        return NEXT(int (*)(int, int, offset, offset), #call)(fd, mode, at, size);                \
+#define FAIL_FALLOCATE(call, offset)                                                               \
+    int call(int fd, int mode, offset at, offset size) {                                           \
+        if (failing("fallocate", fd, NULL)) {                                                      \
+            errno = ENOSPC;                                                                        \
+            return -1;                                                                             \
+        }                                                                                          \
+        return NEXT(int (*)(int, int, offset, offset), #call)(fd, mode, at, size);                 \
     }
-#define FAIL_FTRUNCATE(call, offset)                                                              \
-    int call(int fd, offset size) {                                                               \
-        if (failing("ftruncate", fd, NULL)) {                                                     \
-            errno = EIO;                                                                          \
-            return -1;                                                                            \
-        }                                                                                         \
-        return NEXT(int (*)(int, offset), #call)(fd, size);                                       \
+#define FAIL_FTRUNCATE(call, offset)                                                               \
+    int call(int fd, offset size) {                                                                \
+        if (failing("ftruncate", fd, NULL)) {                                                      \
+            errno = EIO;                                                                           \
+            return -1;                                                                             \
+        }                                                                                          \
+        return NEXT(int (*)(int, offset), #call)(fd, size);                                        \
     }
 
 FAIL_FALLOCATE(fallocate, off_t)
@@ -178,10 +178,10 @@ static void slowRead(int fd) {
     if (pathEndsWith(fd, suffix)) usleep((useconds_t)atol(colon + 1));
 }
 
-#define SLOW_PREAD(call, offset)                                                                  \
-    ssize_t call(int fd, void *data, size_t size, offset at) {                                    \
-        slowRead(fd);                                                                             \
-        return NEXT(ssize_t (*)(int, void *, size_t, offset), #call)(fd, data, size, at);         \
+#define SLOW_PREAD(call, offset)                                                                   \
+    ssize_t call(int fd, void *data, size_t size, offset at) {                                     \
+        slowRead(fd);                                                                              \
+        return NEXT(ssize_t(*)(int, void *, size_t, offset), #call)(fd, data, size, at);           \
     }
 
 SLOW_PREAD(pread, off_t)
@@ -217,27 +217,27 @@ ssize_t write(int fd, const void *data, size_t size) {
             }
         }
     }
-    return NEXT(ssize_t (*)(int, const void *, size_t), "write")(fd, data, size);
+    return NEXT(ssize_t(*)(int, const void *, size_t), "write")(fd, data, size);
 }
 
 /* open and open64 take a mode only when they create. */
-#define STOP_THEN_OPEN(call)                                                                      \
-    int call(const char *path, int flags, ...) {                                                  \
-        const char *stopAt = getenv("SHIM_STOP_AT_OPEN");                                         \
-        mode_t mode = 0;                                                                          \
-        if (flags & (O_CREAT | O_TMPFILE)) {                                                      \
-            va_list args;                                                                         \
-            va_start(args, flags);                                                                \
-            mode = va_arg(args, mode_t);                                                          \
-            va_end(args);                                                                         \
-        }                                                                                         \
-        int fd = NEXT(int (*)(const char *, int, ...), #call)(path, flags, mode);                 \
-        if (stopAt && strcmp(path, stopAt) == 0) {                                                \
-            int error = errno;                                                                    \
-            raise(SIGSTOP);                                                                       \
-            errno = error;                                                                        \
-        }                                                                                         \
-        return fd;                                                                                \
+#define STOP_THEN_OPEN(call)                                                                       \
+    int call(const char *path, int flags, ...) {                                                   \
+        const char *stopAt = getenv("SHIM_STOP_AT_OPEN");                                          \
+        mode_t mode = 0;                                                                           \
+        if (flags & (O_CREAT | O_TMPFILE)) {                                                       \
+            va_list args;                                                                          \
+            va_start(args, flags);                                                                 \
+            mode = va_arg(args, mode_t);                                                           \
+            va_end(args);                                                                          \
+        }                                                                                          \
+        int fd = NEXT(int (*)(const char *, int, ...), #call)(path, flags, mode);                  \
+        if (stopAt && strcmp(path, stopAt) == 0) {                                                 \
+            int error = errno;                                                                     \
+            raise(SIGSTOP);                                                                        \
+            errno = error;                                                                         \
+        }                                                                                          \
+        return fd;                                                                                 \
     }
 
 STOP_THEN_OPEN(open)

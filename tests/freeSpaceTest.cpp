@@ -34,8 +34,8 @@ TEST(FreeSpace, Estimate) {
     };
     for (const EstimateCase &c : cases)
         EXPECT_EQ(spaceSuffices(c.width, c.height, c.count, c.blockSize, c.available), c.fits)
-            << c.width << "x" << c.height << "x" << c.count << " in " << c.available << " blocks of "
-            << c.blockSize;
+            << c.width << "x" << c.height << "x" << c.count << " in " << c.available
+            << " blocks of " << c.blockSize;
 }
 
 struct FileSystemCase {
@@ -73,12 +73,12 @@ enum class Outcome { converts, refused, failsMidway, stopped };
 
 struct RealFileSystemCase {
     const char *what;
-    const char *type;                // tmpfs, or a file system made in a loop-mounted image
+    const char *type; // tmpfs, or a file system made in a loop-mounted image
     const char *mountOptions = "";
     unsigned mebibytes;
-    unsigned side, count;            // the stack, linked from elsewhere: side x side x count voxels
-    char grey = 0;                   // slices of one grey (compressible), or (0) of random bytes
-    bool fakedFreeSpace = false;     // slicevol is told that the file system has room to spare
+    unsigned side, count;        // the stack, linked from elsewhere: side x side x count voxels
+    char grey = 0;               // slices of one grey (compressible), or (0) of random bytes
+    bool fakedFreeSpace = false; // slicevol is told that the file system has room to spare
     AtSecondSlice atSecondSlice = AtSecondSlice::nothing;
     Outcome outcome;
 };
@@ -94,26 +94,60 @@ struct RealFileSystemCase {
 // every block of its volumes already (written as it goes, a volume would hold one slice's).
 TEST(FreeSpace, OnRealFileSystems) {
     const RealFileSystemCase cases[] = {
-        {.what = "a tmpfs with room", .type = "tmpfs", .mebibytes = 1, .side = 64, .count = 32,
+        {.what = "a tmpfs with room",
+         .type = "tmpfs",
+         .mebibytes = 1,
+         .side = 64,
+         .count = 32,
          .outcome = Outcome::converts},
-        {.what = "a tmpfs without room", .type = "tmpfs", .mebibytes = 1, .side = 128, .count = 32,
+        {.what = "a tmpfs without room",
+         .type = "tmpfs",
+         .mebibytes = 1,
+         .side = 128,
+         .count = 32,
          .outcome = Outcome::refused},
-        {.what = "a tmpfs filled by another program", .type = "tmpfs", .mebibytes = 64, .side = 256, .count = 256,
-         .atSecondSlice = AtSecondSlice::fill, .outcome = Outcome::failsMidway},
-        {.what = "ext4, volumes that fit", .type = "ext4", .mebibytes = 64, .side = 256, .count = 64,
+        {.what = "a tmpfs filled by another program",
+         .type = "tmpfs",
+         .mebibytes = 64,
+         .side = 256,
+         .count = 256,
+         .atSecondSlice = AtSecondSlice::fill,
+         .outcome = Outcome::failsMidway},
+        {.what = "ext4, volumes that fit",
+         .type = "ext4",
+         .mebibytes = 64,
+         .side = 256,
+         .count = 64,
          .outcome = Outcome::converts},
-        {.what = "ext4, a run stopped at its second slice", .type = "ext4", .mebibytes = 64, .side = 256,
-         .count = 64, .atSecondSlice = AtSecondSlice::checkReservedThenStop, .outcome = Outcome::stopped},
-        {.what = "ext4, volumes that cannot all be reserved", .type = "ext4", .mebibytes = 64, .side = 512,
-         .count = 128, .fakedFreeSpace = true, .outcome = Outcome::failsMidway},
-        {.what = "btrfs with compress=zstd", .type = "btrfs", .mountOptions = "compress=zstd", .mebibytes = 256,
-         .side = 512, .count = 64, .grey = '\x40', .outcome = Outcome::converts},
+        {.what = "ext4, a run stopped at its second slice",
+         .type = "ext4",
+         .mebibytes = 64,
+         .side = 256,
+         .count = 64,
+         .atSecondSlice = AtSecondSlice::checkReservedThenStop,
+         .outcome = Outcome::stopped},
+        {.what = "ext4, volumes that cannot all be reserved",
+         .type = "ext4",
+         .mebibytes = 64,
+         .side = 512,
+         .count = 128,
+         .fakedFreeSpace = true,
+         .outcome = Outcome::failsMidway},
+        {.what = "btrfs with compress=zstd",
+         .type = "btrfs",
+         .mountOptions = "compress=zstd",
+         .mebibytes = 256,
+         .side = 512,
+         .count = 64,
+         .grey = '\x40',
+         .outcome = Outcome::converts},
     };
     const bool shim = !testingWindows() && !std::string(FAULT_SHIM).empty();
     for (const RealFileSystemCase &c : cases) {
         SCOPED_TRACE(c.what);
         if (c.fakedFreeSpace && !shim) {
-            skipRow(std::string(c.what) + ": the free space is faked by the fault shim, which wraps glibc's calls");
+            skipRow(std::string(c.what) +
+                    ": the free space is faked by the fault shim, which wraps glibc's calls");
             continue;
         }
         if (c.atSecondSlice == AtSecondSlice::checkReservedThenStop && testingWindows()) {
@@ -126,25 +160,32 @@ TEST(FreeSpace, OnRealFileSystems) {
             continue;
         }
         ScratchDir store;
-        const Stack stack = symlinkStack(store.path, small.path, "s", c.side, c.side, c.count, c.grey);
+        const Stack stack =
+            symlinkStack(store.path, small.path, "s", c.side, c.side, c.count, c.grey);
         const Snapshot before = snapshot(small.path);
         // btrfs counts a file's blocks before compression: what it takes shows in the free space.
-        const auto freeSpace = [&] { return shellIn(small.path, "sync") == 0 ? fs::space(small.path).free : 0; };
-        const std::uintmax_t freeBefore = freeSpace(), length = 6 + std::uintmax_t{c.side} * c.side * c.count;
+        const auto freeSpace = [&] {
+            return shellIn(small.path, "sync") == 0 ? fs::space(small.path).free : 0;
+        };
+        const std::uintmax_t freeBefore = freeSpace(),
+                             length = 6 + std::uintmax_t{c.side} * c.side * c.count;
         const auto blocksHeld = [&](const std::string &output) {
             struct stat volume = {};
             EXPECT_EQ(stat((small.path / output).c_str(), &volume), 0);
             return std::uintmax_t(volume.st_blocks) * 512;
         };
 
-        RunOptions options = c.fakedFreeSpace ? withShim("SHIM_STATVFS=4096,4096,99999999") : RunOptions{};
+        RunOptions options =
+            c.fakedFreeSpace ? withShim("SHIM_STATVFS=4096,4096,99999999") : RunOptions{};
         const std::function<void(pid_t)> action = [&](pid_t pid) {
             if (c.atSecondSlice == AtSecondSlice::fill) {
                 std::ofstream filler(small.path / "filler", std::ios::binary);
                 const std::string chunk(1 << 20, 'f');
-                while (filler.write(chunk.data(), chunk.size())) {}
+                while (filler.write(chunk.data(), chunk.size())) {
+                }
             } else {
-                for (const std::string &output : outputNames("s")) EXPECT_GE(blocksHeld(output), length) << output;
+                for (const std::string &output : outputNames("s"))
+                    EXPECT_GE(blocksHeld(output), length) << output;
                 kill(pid, SIGINT);
             }
         };
@@ -166,9 +207,7 @@ TEST(FreeSpace, OnRealFileSystems) {
         fs::remove(small.path / "filler");
 
         switch (c.outcome) {
-        case Outcome::refused:
-            expectRefused(run, refusalLine("s"), before, small.path);
-            break;
+        case Outcome::refused: expectRefused(run, refusalLine("s"), before, small.path); break;
         case Outcome::stopped:
             EXPECT_EQ(run.signal, SIGINT);
             expectUnchanged(before, small.path);

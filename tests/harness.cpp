@@ -75,12 +75,14 @@ std::string reachableBy(const RunOptions &options, const fs::path &file) {
     return copy;
 }
 
-// The environment for the run: ours, with the given NAME=value pairs replacing any of the same name.
+// The environment for the run: ours, with the given NAME=value pairs replacing any of the same
+// name.
 std::vector<std::string> runEnvironment(const RunOptions &options) {
     std::vector<std::string> added = options.env;
     if (testingWindows()) {
         added.push_back("WINEDEBUG=-all"); // no notes of Wine's own on standard error
-        added.push_back("LC_ALL=C.UTF-8"); // the arguments' bytes are UTF-8, as a user's terminal gives them
+        added.push_back(
+            "LC_ALL=C.UTF-8"); // the arguments' bytes are UTF-8, as a user's terminal gives them
     }
     if (options.preloadShim) {
         added.push_back("LD_PRELOAD=" + reachableBy(options, FAULT_SHIM));
@@ -136,7 +138,9 @@ namespace {
 std::string skippingTest;
 std::size_t skippedRows;
 
-std::string currentTest() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+std::string currentTest() {
+    return ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
 
 } // namespace
 
@@ -149,7 +153,8 @@ void skipRow(const std::string &why) {
 
 void skipIfEveryRowSkipped(std::size_t rows) {
     if (skippingTest == currentTest() && skippedRows == rows)
-        GTEST_SKIP() << "skipped: " << currentTest() << ": none of its " << rows << " rows can run here";
+        GTEST_SKIP() << "skipped: " << currentTest() << ": none of its " << rows
+                     << " rows can run here";
 }
 
 std::string windowsPath(const fs::path &path) {
@@ -166,7 +171,8 @@ namespace {
 std::string fromConsoleText(const std::string &text) {
     std::string lines;
     for (std::size_t i = 0; i < text.size(); i++) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) ADD_FAILURE() << "a line ends in LF alone: " << text;
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            ADD_FAILURE() << "a line ends in LF alone: " << text;
         if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lines += text[i];
     }
     return lines;
@@ -174,9 +180,11 @@ std::string fromConsoleText(const std::string &text) {
 
 // Sends SIGINT (or does `instead`) once the file holds `text`, or answers when the run has ended
 // before it does.
-void interruptAt(pid_t pid, const fs::path &file, const std::string &text, const std::function<void(pid_t)> &instead) {
+void interruptAt(pid_t pid, const fs::path &file, const std::string &text,
+                 const std::function<void(pid_t)> &instead) {
     siginfo_t ended = {};
-    while (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == 0) {
+    while (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           ended.si_pid == 0) {
         std::ifstream in(file, std::ios::binary);
         const std::string seen((std::istreambuf_iterator<char>(in)), {});
         if (seen.find(text) != std::string::npos) {
@@ -211,13 +219,15 @@ std::string ctrlCAt(pid_t pid, int out, const std::string &text) {
     const std::size_t before = threads();
     kill(pid, SIGINT);
     bool started = false;
-    for (long polls = 0; polls < 200000; polls++) { // some 20 s: a handler that never runs fails below
+    for (long polls = 0; polls < 200000;
+         polls++) { // some 20 s: a handler that never runs fails below
         const std::size_t now = threads();
         if (now > before) started = true;
         else if (started && now <= before) break;
         usleep(100); // polling the process's threads, not timing the run
     }
-    for (ssize_t got; (got = read(out, chunk, sizeof chunk)) > 0;) seen.append(chunk, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = read(out, chunk, sizeof chunk)) > 0;)
+        seen.append(chunk, static_cast<std::size_t>(got));
     return seen;
 }
 
@@ -242,15 +252,18 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
             std::string which, commandLine = "\"" + programWord() + "\"";
             for (int fd : options.closedDescriptors) which += std::to_string(fd);
             for (std::size_t i = 2; i < argv.size(); i++) commandLine += " \"" + argv[i] + "\"";
-            argv = {SLICEVOL_LAUNCHER, windowsHelper("startWithout.exe").string(), which, commandLine};
+            argv = {SLICEVOL_LAUNCHER, windowsHelper("startWithout.exe").string(), which,
+                    commandLine};
         }
     }
     std::vector<char *> argvPointers = pointers(argv), envPointers = pointers(env);
 
     int pipeEnds[2] = {-1, -1};
-    const bool ctrlC = testingWindows() && !options.interruptAt.empty() && !options.insteadOfInterrupt;
+    const bool ctrlC =
+        testingWindows() && !options.interruptAt.empty() && !options.insteadOfInterrupt;
     if (ctrlC) {
-        if (pipe(pipeEnds) != 0 || fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096) < 0) throw std::runtime_error("pipe failed");
+        if (pipe(pipeEnds) != 0 || fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096) < 0)
+            throw std::runtime_error("pipe failed");
     }
     if (options.stdoutToClosedPipe) {
         if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
@@ -262,8 +275,9 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) childFailed("chdir");
         if (options.removeDirFirst && rmdir(dir.c_str()) != 0) childFailed("rmdir");
-        int out = options.stdoutToClosedPipe || ctrlC ? pipeEnds[1]
-                                             : open(outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+        int out = options.stdoutToClosedPipe || ctrlC
+                      ? pipeEnds[1]
+                      : open(outPath.c_str(), O_WRONLY | O_CREAT, 0600);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT, 0600);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) childFailed("redirect");
         // slicevol gets the descriptors a user's shell would give it: 0, 1 and 2, nothing of ours.
@@ -274,7 +288,8 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
         sigemptyset(&blocked);
         for (int sig : options.blockedSignals) sigaddset(&blocked, sig);
         sigprocmask(SIG_SETMASK, &blocked, nullptr);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU}) signal(sig, SIG_DFL);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGXCPU})
+            signal(sig, SIG_DFL);
         for (int sig : options.ignoredSignals) signal(sig, SIG_IGN);
         if (options.fileSizeLimit >= 0) {
             const rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
@@ -320,7 +335,9 @@ RunResult runSlicevol(const fs::path &dir, const std::vector<std::string> &args,
     return result;
 }
 
-fs::path windowsHelper(const std::string &name) { return fs::path(SLICEVOL_BIN).parent_path() / name; }
+fs::path windowsHelper(const std::string &name) {
+    return fs::path(SLICEVOL_BIN).parent_path() / name;
+}
 
 pid_t startUnderWine(const fs::path &dir, const std::vector<std::string> &args) {
     std::vector<std::string> argv = {SLICEVOL_LAUNCHER};
@@ -331,8 +348,8 @@ pid_t startUnderWine(const fs::path &dir, const std::vector<std::string> &args) 
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         const int null = open("/dev/null", O_RDWR);
-        if (chdir(dir.c_str()) != 0 || null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0 ||
-            !closeAllButStandard())
+        if (chdir(dir.c_str()) != 0 || null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0 ||
+            dup2(null, 2) < 0 || !closeAllButStandard())
             childFailed("start");
         execve(SLICEVOL_LAUNCHER, argvPointers.data(), envPointers.data());
         childFailed("execve");
@@ -349,15 +366,18 @@ int waitFor(pid_t pid) {
 MountedFs::MountedFs(const std::string &type, unsigned mebibytes, const std::string &options) {
     path = place.path / "mounted";
     fs::create_directory(path);
-    const std::string size = std::to_string(mebibytes) + "M", image = (place.path / "image").string();
+    const std::string size = std::to_string(mebibytes) + "M",
+                      image = (place.path / "image").string();
     const std::string mount =
-        type == "tmpfs" ? "mount -t tmpfs -o size=" + size + " tmpfs '" + path.string() + "'"
-                        : "truncate -s " + size + " '" + image + "' && mkfs." + type + " -q '" + image +
-                              "' && mount -o loop" + (options.empty() ? "" : "," + options) + " '" + image +
-                              "' '" + path.string() + "'";
+        type == "tmpfs"
+            ? "mount -t tmpfs -o size=" + size + " tmpfs '" + path.string() + "'"
+            : "truncate -s " + size + " '" + image + "' && mkfs." + type + " -q '" + image +
+                  "' && mount -o loop" + (options.empty() ? "" : "," + options) + " '" + image +
+                  "' '" + path.string() + "'";
     if (geteuid() != 0) why = "mounting a " + type + " needs root";
     else if (std::system((mount + " >/dev/null 2>&1").c_str()) != 0)
-        why = "no " + type + " could be made and mounted (mkfs." + type + " missing, or no loop device here)";
+        why = "no " + type + " could be made and mounted (mkfs." + type +
+              " missing, or no loop device here)";
     else fs::permissions(path, fs::perms::all);
 }
 
@@ -366,8 +386,8 @@ MountedFs::~MountedFs() {
         ADD_FAILURE() << "could not unmount " << path;
 }
 
-Stack symlinkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
-                unsigned height, unsigned count, char grey) {
+Stack symlinkStack(const fs::path &store, const fs::path &dir, const std::string &base,
+                   unsigned width, unsigned height, unsigned count, char grey) {
     Stack stack = makeStack(store, base, width, height, count);
     for (std::size_t z = 0; z < count; z++) {
         if (grey != 0) {
@@ -437,15 +457,23 @@ std::vector<std::string> outputNames(const std::string &base) {
     return {base + "_r.df3", base + "_g.df3", base + "_b.df3"};
 }
 
-std::string errorLine(int error) { return programWord() + ": error " + std::strerror(error) + "\n"; }
+std::string errorLine(int error) {
+    return programWord() + ": error " + std::strerror(error) + "\n";
+}
 
-std::string refusalLine(const std::string &base) { return "preparing DF3s for '" + base + "' failed.\n"; }
+std::string refusalLine(const std::string &base) {
+    return "preparing DF3s for '" + base + "' failed.\n";
+}
 
-std::string noMatchLine(const std::string &base) { return "error no file matches '" + base + "*.tga' (or too many).\n"; }
+std::string noMatchLine(const std::string &base) {
+    return "error no file matches '" + base + "*.tga' (or too many).\n";
+}
 
-std::string warningLine(const std::string &slice, const std::string &has, unsigned width, unsigned height) {
-    return programWord() + ": warning '" + slice + "' has " + has + "; read as " + std::to_string(width) + " x " +
-           std::to_string(height) + " uncompressed 24-bit pixels from byte 18 all the same\n";
+std::string warningLine(const std::string &slice, const std::string &has, unsigned width,
+                        unsigned height) {
+    return programWord() + ": warning '" + slice + "' has " + has + "; read as " +
+           std::to_string(width) + " x " + std::to_string(height) +
+           " uncompressed 24-bit pixels from byte 18 all the same\n";
 }
 
 int shellIn(const fs::path &dir, const std::string &command) {

@@ -34,8 +34,9 @@ bool testingWindows();
 // Skips a test that needs the fault shim where it is not built (it wraps glibc's calls), or where
 // the program under test is slicevol.exe.
 #define SKIP_WITHOUT_FAULT_SHIM()                                                                  \
-    SKIP_ON_WINDOWS("the fault shim wraps glibc's calls");                                          \
-    if (std::string(FAULT_SHIM).empty()) GTEST_SKIP() << "skipped: the fault shim is built with glibc only"
+    SKIP_ON_WINDOWS("the fault shim wraps glibc's calls");                                         \
+    if (std::string(FAULT_SHIM).empty())                                                           \
+    GTEST_SKIP() << "skipped: the fault shim is built with glibc only"
 
 // Skips one row of a table and says why: a line "skipped: <test>: <why>" in the test's output,
 // which make test lists after ctest's summary. The caller goes on to the next row itself.
@@ -53,21 +54,22 @@ std::string windowsPath(const fs::path &path);
 std::string programWord();
 
 struct RunOptions {
-    std::vector<std::string> env;            // NAME=value pairs added to the environment
-    bool preloadShim = false;                 // preload the fault shim (see faultShim.c)
-    long long fileSizeLimit = -1;             // RLIMIT_FSIZE for the run, if not negative
-    std::vector<int> ignoredSignals;          // signals set to SIG_IGN before slicevol starts
-    std::vector<int> blockedSignals;          // signals blocked when slicevol starts
-    bool stdoutToClosedPipe = false;          // standard output is a pipe nobody reads
-    bool removeDirFirst = false;              // the working directory is deleted before the start
-    std::vector<int> closedDescriptors;       // of 0, 1 and 2: closed when slicevol starts (on
-                                              // Windows: started with no such handle)
-    bool unprivileged = false;                // run as nobody when the tests run as root, so
-                                              // that file permissions really apply (a copy of
-                                              // slicevol and the shim where nobody can reach them)
-    std::optional<std::vector<std::string>> argv; // the whole argument vector, program word included
-    std::function<void(pid_t)> whenStopped;   // called when the run stops itself (then continued)
-    std::string interruptAt;                  // SIGINT once standard output holds this text,
+    std::vector<std::string> env;       // NAME=value pairs added to the environment
+    bool preloadShim = false;           // preload the fault shim (see faultShim.c)
+    long long fileSizeLimit = -1;       // RLIMIT_FSIZE for the run, if not negative
+    std::vector<int> ignoredSignals;    // signals set to SIG_IGN before slicevol starts
+    std::vector<int> blockedSignals;    // signals blocked when slicevol starts
+    bool stdoutToClosedPipe = false;    // standard output is a pipe nobody reads
+    bool removeDirFirst = false;        // the working directory is deleted before the start
+    std::vector<int> closedDescriptors; // of 0, 1 and 2: closed when slicevol starts (on
+                                        // Windows: started with no such handle)
+    bool unprivileged = false;          // run as nobody when the tests run as root, so
+                                        // that file permissions really apply (a copy of
+                                        // slicevol and the shim where nobody can reach them)
+    // The whole argument vector, program word included.
+    std::optional<std::vector<std::string>> argv;
+    std::function<void(pid_t)> whenStopped; // called when the run stops itself (then continued)
+    std::string interruptAt;                // SIGINT once standard output holds this text,
     std::function<void(pid_t)> insteadOfInterrupt; // or this called then instead
 };
 
@@ -118,7 +120,8 @@ Snapshot snapshot(const fs::path &dir);
 std::string readFile(const fs::path &file);
 void writeFile(const fs::path &file, const std::string &bytes);
 
-// An uncompressed 24-bit TGA file: 18-byte header, then the pixel bytes as given (blue, green, red).
+// An uncompressed 24-bit TGA file: 18-byte header, then the pixel bytes as given (blue, green,
+// red).
 std::string tga(unsigned width, unsigned height, const std::string &pixels,
                 unsigned char descriptor = 0, const std::string &imageId = "");
 // A slice of width x height pixels of reproducible random bytes.
@@ -140,7 +143,8 @@ std::vector<std::string> outputNames(const std::string &base);
 std::string errorLine(int error);
 std::string refusalLine(const std::string &base);
 std::string noMatchLine(const std::string &base);
-std::string warningLine(const std::string &slice, const std::string &has, unsigned width, unsigned height);
+std::string warningLine(const std::string &slice, const std::string &has, unsigned width,
+                        unsigned height);
 
 // Runs a shell command in dir (for the other tools the tests use); answers its system() status.
 int shellIn(const fs::path &dir, const std::string &command);
@@ -156,9 +160,10 @@ Stack makeStack(const fs::path &dir, const std::string &base, unsigned width, un
                 unsigned count, unsigned seed = 1);
 
 // The same stack made in `store` (of random pixels, or all of one `grey` byte), and in dir only
-// symbolic links to its slices: a small file system in dir then holds nothing but what the run writes.
-Stack symlinkStack(const fs::path &store, const fs::path &dir, const std::string &base, unsigned width,
-                unsigned height, unsigned count, char grey = 0);
+// symbolic links to its slices: a small file system in dir then holds nothing but what the run
+// writes.
+Stack symlinkStack(const fs::path &store, const fs::path &dir, const std::string &base,
+                   unsigned width, unsigned height, unsigned count, char grey = 0);
 
 // Expects a run that failed midway with `error`: status 1, the progress lines of the first slices
 // of the stack up to where it failed (at least one, not all), and the error line.

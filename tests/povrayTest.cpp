@@ -10,7 +10,8 @@ namespace {
 
 constexpr unsigned sx = 12, sy = 8, sz = 6; // distinct sizes, so a transposed layout shows
 
-// Which corners of the volume are dense, per channel (red, green, blue); "low" is the half nearer 0.
+// Which corners of the volume are dense, per channel (red, green, blue); "low" is the half nearer
+// 0.
 bool dense(int channel, unsigned x, unsigned y, unsigned z) {
     const bool lowX = x < sx / 2, lowY = y < sy / 2, lowZ = z < sz / 2;
     switch (channel) {
@@ -41,9 +42,9 @@ constexpr unsigned side = 48; // rendered image size in pixels
 std::string render(const fs::path &dir, int view) {
     const std::string image = "view" + std::to_string(view) + ".ppm";
     const std::string size = std::to_string(side);
-    const std::string command = std::string(POVRAY) + " +Iscene.pov +O" + image + " +FP +W" + size +
-                                " +H" + size + " -A -D -V -GS -GR Declare=View=" +
-                                std::to_string(view) + " 2>povray.log";
+    const std::string command =
+        std::string(POVRAY) + " +Iscene.pov +O" + image + " +FP +W" + size + " +H" + size +
+        " -A -D -V -GS -GR Declare=View=" + std::to_string(view) + " 2>povray.log";
     EXPECT_EQ(shellIn(dir, command), 0) << readFile(dir / "povray.log");
     const std::string log = readFile(dir / "povray.log");
     EXPECT_EQ(log.find("Warning"), std::string::npos) << log;
@@ -56,13 +57,15 @@ std::string render(const fs::path &dir, int view) {
         if (word[0] == '#') std::getline(ppm, word);
         else fields.push_back(word);
     }
-    EXPECT_EQ(fields, (std::vector<std::string>{"P6", std::to_string(side), std::to_string(side), "255"}));
+    EXPECT_EQ(fields,
+              (std::vector<std::string>{"P6", std::to_string(side), std::to_string(side), "255"}));
     ppm.get(); // the single white-space character before the pixels
     return std::string(std::istreambuf_iterator<char>(ppm), {});
 }
 
 TEST(PovRay, RendersTheDensityWhereTheSlicesPutIt) {
-    if (std::string(POVRAY).empty()) GTEST_SKIP() << "skipped: POV-Ray is not installed (Debian: apt-get install povray)";
+    if (std::string(POVRAY).empty())
+        GTEST_SKIP() << "skipped: POV-Ray is not installed (Debian: apt-get install povray)";
     ScratchDir dir;
     // Slice z, stored row y, column x; each channel 255 where its corner is dense, else 0.
     for (unsigned z = 0; z < sz; z++) {
@@ -101,7 +104,8 @@ TEST(PovRay, RendersTheDensityWhereTheSlicesPutIt) {
                     const unsigned z = view == 0 ? depth : (q.lowAcross ? 0 : sz - 1);
                     expected |= dense(channel, x, q.lowY ? 0 : sy - 1, z);
                 }
-                const int value = static_cast<unsigned char>(image[3 * (q.row * side + q.column) + channel]);
+                const int value =
+                    static_cast<unsigned char>(image[3 * (q.row * side + q.column) + channel]);
                 if (expected) EXPECT_GT(value, 200) << q.where << " channel " << channel;
                 else EXPECT_LT(value, 30) << q.where << " channel " << channel;
             }

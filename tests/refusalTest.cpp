@@ -37,16 +37,17 @@ TEST(Refusals, FirstSliceSizes) {
         writeFile(dir.path / "s0.tga", c.slice);
         const Snapshot before = snapshot(dir.path);
         // Only a slice that got as far as its pixels has a progress line.
-        expectFailed(runSlicevol(dir.path, {"s"}), c.err == refused || c.slice.size() < 18 ? "" : progressLines({"s0.tga"}),
+        expectFailed(runSlicevol(dir.path, {"s"}),
+                     c.err == refused || c.slice.size() < 18 ? "" : progressLines({"s0.tga"}),
                      c.err, before, dir.path);
     }
 }
 
 struct FailedCallCase {
-    const char *shim;         // the fault shim's settings, NAME=value, separated by spaces
-    int error;                // the error the run ends with
-    const char *type = "";    // a file system to mount for the run (ext4 reserves room), or none
-    const char *left = "";    // a volume that cannot be deleted again, named and left empty
+    const char *shim;      // the fault shim's settings, NAME=value, separated by spaces
+    int error;             // the error the run ends with
+    const char *type = ""; // a file system to mount for the run (ext4 reserves room), or none
+    const char *left = ""; // a volume that cannot be deleted again, named and left empty
 };
 
 // A call the run makes before any output exists fails (through the fault shim): the file system
@@ -81,7 +82,8 @@ TEST(Refusals, FailedCallsBeforeAnyOutput) {
         const RunResult run = runSlicevol(dir, {"s"}, withShim(c.shim));
         std::string err = errorLine(c.error);
         if (*c.left != '\0') {
-            err += "slicevol: cannot delete unfinished volume '" + std::string(c.left) + "': " + std::strerror(EACCES) + "\n";
+            err += "slicevol: cannot delete unfinished volume '" + std::string(c.left) +
+                   "': " + std::strerror(EACCES) + "\n";
             expected[c.left] = "file:";
         }
         expectRefused(run, err, expected, dir);
@@ -90,10 +92,10 @@ TEST(Refusals, FailedCallsBeforeAnyOutput) {
 
 struct ExistingCase {
     const char *what;
-    std::string name;                    // the output name that exists
+    std::string name; // the output name that exists
     std::function<void(const fs::path &)> make;
     std::string err = refused;
-    fs::perms folder = fs::perms::all;   // the slices' folder's permissions during the run
+    fs::perms folder = fs::perms::all; // the slices' folder's permissions during the run
 };
 
 // An output name that exists in any form is refused and left exactly as it was; the outputs made
@@ -105,9 +107,13 @@ TEST(Refusals, ExistingOutputNames) {
         {"readable red volume", "s_r.df3", file},
         {"readable green volume", "s_g.df3", file},
         {"blue volume nobody may read", "s_b.df3",
-         [&](const fs::path &p) { file(p); fs::permissions(p, fs::perms::none); }},
+         [&](const fs::path &p) {
+             file(p);
+             fs::permissions(p, fs::perms::none);
+         }},
         {"directory", "s_g.df3", [](const fs::path &p) { fs::create_directory(p); }},
-        {"dangling link", "s_b.df3", [](const fs::path &p) { fs::create_symlink("nowhere.df3", p); }},
+        {"dangling link", "s_b.df3",
+         [](const fs::path &p) { fs::create_symlink("nowhere.df3", p); }},
         {"link to a file elsewhere", "s_r.df3",
          [](const fs::path &p) { fs::create_symlink("s000.tga", p); }},
         {"a folder the user may not write in", "", nullptr, errorLine(EACCES), fs::perms{0555}},
@@ -121,7 +127,8 @@ TEST(Refusals, ExistingOutputNames) {
         ScratchDir dir;
         makeStack(dir.path, "s", 8, 8, 2);
         if (testingWindows() && c.folder != fs::perms::all) {
-            skipRow(std::string(c.what) + ": slicevol.exe is not run as another user, and root may write anywhere");
+            skipRow(std::string(c.what) +
+                    ": slicevol.exe is not run as another user, and root may write anywhere");
             continue;
         }
         if (c.make) c.make(dir.path / c.name);

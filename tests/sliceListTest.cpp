@@ -22,17 +22,28 @@ struct MatchCase {
 
 // Each file is a valid one-pixel slice of its own colour, so the order shows in the volumes too.
 TEST(SliceList, MatchesAndOrder) {
+    const std::string e = "\xc3\xa9"; // e with an acute accent, in UTF-8
     const MatchCase cases[] = {
-        {"the last dot decides", {"a.b.tga", "a.tga.bak", "a.TGA", "a", "a.tgax", "a.tga"}, "a",
+        {"the last dot decides",
+         {"a.b.tga", "a.tga.bak", "a.TGA", "a", "a.tgax", "a.tga"},
+         "a",
          {"a.b.tga", "a.tga"}},
-        {"the basename is a plain prefix", {"s1.tga", "s.tga", "slice.tga", "t.tga", "xs.tga"}, "s",
+        {"the basename is a plain prefix",
+         {"s1.tga", "s.tga", "slice.tga", "t.tga", "xs.tga"},
+         "s",
          {"s.tga", "s1.tga", "slice.tga"}},
-        {"byte-wise order", {"s2.tga", "s10.tga", "sa.tga", "sB.tga", "s\xc3\xa9.tga", "sz.tga"}, "s",
+        {"byte-wise order",
+         {"s2.tga", "s10.tga", "sa.tga", "sB.tga", "s\xc3\xa9.tga", "sz.tga"},
+         "s",
          {"s10.tga", "s2.tga", "sB.tga", "sa.tga", "sz.tga", "s\xc3\xa9.tga"}},
-        {"the empty basename matches every slice", {"x.tga", "y.tga", "z.png", ".tga"}, "",
+        {"the empty basename matches every slice",
+         {"x.tga", "y.tga", "z.png", ".tga"},
+         "",
          {".tga", "x.tga", "y.tga"}},
-        {"a basename in UTF-8", {"\xc3\xa9" "1.tga", "e1.tga", "\xc3\xa9" "0.tga"}, "\xc3\xa9",
-         {"\xc3\xa9" "0.tga", "\xc3\xa9" "1.tga"}},
+        {"a basename in UTF-8",
+         {e + "1.tga", "e1.tga", e + "0.tga"},
+         e,
+         {e + "0.tga", e + "1.tga"}},
     };
     for (const MatchCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -68,8 +79,9 @@ TEST(SliceList, SpecialFilesNamedLikeASlice) {
         else ASSERT_EQ(mkfifo((dir.path / "s001.tga").c_str(), 0666), 0);
         const Snapshot before = snapshot(dir.path);
         expectFailed(runSlicevol(dir.path, {"s"}),
-                     progressLines(error == EISDIR ? std::vector<std::string>{"s000.tga", "s001.tga"}
-                                                   : std::vector<std::string>{"s000.tga"}),
+                     progressLines(error == EISDIR
+                                       ? std::vector<std::string>{"s000.tga", "s001.tga"}
+                                       : std::vector<std::string>{"s000.tga"}),
                      errorLine(error), before, dir.path);
     }
 }
@@ -111,14 +123,17 @@ TEST(SliceList, DirectoryChangingBetweenPassesStopsTheRun) {
         else expected.erase(change.substr(1));
         RunOptions options = withShim("SHIM_REWINDDIR=" + change);
         const RunResult run = runSlicevol(dir.path, {"s"}, options);
-        expectRefused(run, "slicevol: mkTodos: check 'ntodo == n' failed: the directory changed while it was read\n",
+        expectRefused(run,
+                      "slicevol: mkTodos: check 'ntodo == n' failed: the directory changed while "
+                      "it was read\n",
                       expected, dir.path);
     }
 }
 
 // The working directory's path must be known to read it: too long for 1024 bytes, or removed.
 TEST(SliceList, WorkingDirectoryThatCannotBeNamed) {
-    SKIP_ON_WINDOWS("Wine cannot start a program in a folder that is removed or deeper than 260 characters");
+    SKIP_ON_WINDOWS(
+        "Wine cannot start a program in a folder that is removed or deeper than 260 characters");
     ScratchDir scratch;
     fs::path deep = scratch.path;
     while (deep.string().size() <= 1100) deep /= std::string(100, 'd');

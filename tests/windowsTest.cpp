@@ -26,7 +26,9 @@ std::string consoleText(const std::string &shown, bool lines) {
     std::string text;
     for (std::size_t i = 0; i < shown.size(); i++) {
         if (shown[i] == '\x1b' && i + 1 < shown.size() && shown[i + 1] == '[') {
-            for (i += 2; i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i])); i++) {}
+            for (i += 2; i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i]));
+                 i++) {
+            }
         } else if (shown[i] != '\r' && (lines || shown[i] != '\n')) {
             text += shown[i];
         }
@@ -36,9 +38,12 @@ std::string consoleText(const std::string &shown, bool lines) {
 
 // Runs `commands` through cmd in a console under the code page: Wine makes a console of a terminal,
 // which `script` gives it. Answers the text the console showed, with LF line ends.
-std::string inConsole(const fs::path &dir, const std::string &codePage, const std::string &commands) {
-    const std::string line = std::string(SLICEVOL_LAUNCHER) + " cmd /c 'chcp " + codePage + " >nul & " + commands + "'";
-    shellIn(dir, "WINEDEBUG=-all LC_ALL=C.UTF-8 timeout 60 script -qec \"" + line + "\" /dev/null </dev/null >console.txt");
+std::string inConsole(const fs::path &dir, const std::string &codePage,
+                      const std::string &commands) {
+    const std::string line =
+        std::string(SLICEVOL_LAUNCHER) + " cmd /c 'chcp " + codePage + " >nul & " + commands + "'";
+    shellIn(dir, "WINEDEBUG=-all LC_ALL=C.UTF-8 timeout 60 script -qec \"" + line +
+                     "\" /dev/null </dev/null >console.txt");
     const std::string shown = readFile(dir / "console.txt");
     fs::remove(dir / "console.txt");
     return consoleText(shown, true);
@@ -53,9 +58,11 @@ TEST(Windows, TextInTheConsole) {
     for (const std::string codePage : {"437", "65001"}) {
         SCOPED_TRACE(codePage);
         ScratchDir dir;
-        for (const std::string base : {"caf\xc3\xa9", "w\xc3\xbcrfel", "\xe7\xab\x8b\xe6\x96\xb9"}) {
+        for (const std::string base :
+             {"caf\xc3\xa9", "w\xc3\xbcrfel", "\xe7\xab\x8b\xe6\x96\xb9"}) {
             const Stack stack = makeStack(dir.path, base, 2, 2, 1);
-            EXPECT_EQ(inConsole(dir.path, codePage, exe + " " + base), progressLines(stack.names)) << base;
+            EXPECT_EQ(inConsole(dir.path, codePage, exe + " " + base), progressLines(stack.names))
+                << base;
         }
         writeFile(dir.path / "con.tga", tga(2, 2, randomPixels(2, 2, 1)));
         EXPECT_EQ(inConsole(dir.path, codePage, exe + " con"), exe + ": error Illegal seek\n");
@@ -72,14 +79,17 @@ std::pair<int, std::string> inOwnConsole(const fs::path &dir, const std::string 
     const std::string line = std::string(SLICEVOL_LAUNCHER) + " " + SLICEVOL_BIN + " " + args;
     const pid_t console = fork();
     if (console == 0) {
-        execl("/bin/sh", "sh", "-c", ("cd \"$1\" && WINEDEBUG=-all LC_ALL=C.UTF-8 timeout 60 script -qec \"$2\" /dev/null "
-                                      "<keys >console.txt"), "sh", dir.c_str(), line.c_str(), nullptr);
+        execl("/bin/sh", "sh", "-c",
+              ("cd \"$1\" && WINEDEBUG=-all LC_ALL=C.UTF-8 timeout 60 script -qec \"$2\" /dev/null "
+               "<keys >console.txt"),
+              "sh", dir.c_str(), line.c_str(), nullptr);
         _exit(127);
     }
     std::ofstream press(keys); // opened once the console reads from it
     std::string text;
     int status = 0;
-    for (long polls = 0; polls < 600000; polls++) { // some 60 s: a window that never waits fails below
+    for (long polls = 0; polls < 600000;
+         polls++) { // some 60 s: a window that never waits fails below
         text = fs::exists(shown) ? consoleText(readFile(shown), false) : "";
         if (text.find("Press a key to close this window.") != std::string::npos) break;
         if (waitpid(console, &status, WNOHANG) == console) {
@@ -110,12 +120,15 @@ TEST(Windows, DoubleClicked) {
     const auto [status, text] = inOwnConsole(dir.path, "");
     EXPECT_EQ(status, 1);
     EXPECT_EQ(text, usage.substr(0, usage.size() - 1) +
-                        "slicevol is a console program: run it in a console in the folder of your slices, or drop a "
+                        "slicevol is a console program: run it in a console in the folder of your "
+                        "slices, or drop a "
                         "slice on slicevol.exe.Press a key to close this window.");
     EXPECT_EQ(inConsole(dir.path, "437", programWord()), usage);
     // A key typed at once, should the program wait for one after all.
-    shellIn(dir.path, "printf x | WINEDEBUG=-all timeout 60 script -qec '" + std::string(SLICEVOL_LAUNCHER) + " " +
-                          windowsHelper("startWithout.exe").string() + " none \"" + programWord() + "\"' /dev/null >console.txt");
+    shellIn(dir.path, "printf x | WINEDEBUG=-all timeout 60 script -qec '" +
+                          std::string(SLICEVOL_LAUNCHER) + " " +
+                          windowsHelper("startWithout.exe").string() + " none \"" + programWord() +
+                          "\"' /dev/null >console.txt");
     EXPECT_EQ(consoleText(readFile(dir.path / "console.txt"), true), "x" + usage);
 }
 
@@ -128,7 +141,8 @@ TEST(Windows, VersionResource) {
     ASSERT_NE(fixed, std::string::npos) << "no version resource";
     unsigned v[3];
     ASSERT_EQ(std::sscanf(SLICEVOL_VERSION, "%u.%u.%u", &v[0], &v[1], &v[2]), 3);
-    const std::string words = {char(v[1]), char(v[1] >> 8), char(v[0]), char(v[0] >> 8), 0, 0, char(v[2]), char(v[2] >> 8)};
+    const std::string words = {char(v[1]), char(v[1] >> 8), char(v[0]),     char(v[0] >> 8), 0,
+                               0,          char(v[2]),      char(v[2] >> 8)};
     EXPECT_EQ(exe.substr(fixed + 8, 8), words);
     std::string wide;
     for (char c : "ProductVersion\0" SLICEVOL_VERSION) wide += std::string{c, '\0'};
@@ -140,7 +154,7 @@ struct DropCase {
     const char *what;
     std::string folder;  // the slices' folder
     std::string dropped; // the slice's name
-    std::string out;     // what the window shows, {dir} for the slices' folder, {exe} for the program
+    std::string out; // what the window shows, {dir} for the slices' folder, {exe} for the program
     int status;
     bool converts;
 };
@@ -154,36 +168,41 @@ TEST(Windows, DropOnTheProgram) {
     SKIP_UNLESS_WINDOWS();
     const std::string quirky = "100% ^hat bang! \xc3\x9c \xe7\xab\x8b\xe6\x96\xb9";
     const auto converted = [](const std::string &base, const std::vector<std::string> &names) {
-        return "In {dir}:slicevol \"" + base + "\"" + progressLines(names) + "Done: " + base + "_r.df3, " + base +
-               "_g.df3 and " + base + "_b.df3 are in {dir}.";
+        return "In {dir}:slicevol \"" + base + "\"" + progressLines(names) + "Done: " + base +
+               "_r.df3, " + base + "_g.df3 and " + base + "_b.df3 are in {dir}.";
     };
     const DropCase cases[] = {
-        {"a folder with & and no space", "R&D", "shape001.tga", converted("shape", {"shape000.tga", "shape001.tga"}), 0,
-         true},
+        {"a folder with & and no space", "R&D", "shape001.tga",
+         converted("shape", {"shape000.tga", "shape001.tga"}), 0, true},
         {"a folder with spaces, %, ^, ! and letters beyond ASCII", quirky, "shape001.tga",
          converted("shape", {"shape000.tga", "shape001.tga"}), 0, true},
         {"the same stack again", "R&D", "shape000.tga",
          "shape_r.df3 is already in {dir}, from an earlier run: slicevol never replaces a file."
-         "Move shape_r.df3, shape_g.df3 and shape_b.df3 elsewhere (or delete them), then drop the slice again.",
+         "Move shape_r.df3, shape_g.df3 and shape_b.df3 elsewhere (or delete them), then drop the "
+         "slice again.",
          1, false},
         {"a name with no digits", "R&D", "other.tga",
-         "\"other.tga\" has no number before .tga, so it belongs to no numbered stack: a drop needs slices named "
+         "\"other.tga\" has no number before .tga, so it belongs to no numbered stack: a drop "
+         "needs slices named "
          "like shape000.tga, shape001.tga, ... (or run slicevol with the basename in a console).",
          1, false},
         {"an upper-case .TGA", "R&D", "upper001.TGA",
          "\"upper001.TGA\" does not end in .tga in lower case: slicevol takes only such names."
          "Rename the slices so that they end in .tga, then drop one again.",
          1, false},
-        {"a slice that is not there", "R&D", "gone001.tga", "\"{dir}\\gone001.tga\" is not there.", 1, false},
+        {"a slice that is not there", "R&D", "gone001.tga", "\"{dir}\\gone001.tga\" is not there.",
+         1, false},
         {"a cut-off slice", quirky, "short000.tga",
          "In {dir}:slicevol \"short\"" + progressLines({"short000.tga", "short001.tga"}) +
-             "{exe}: error No data availableslicevol stopped with status 1.It left no volume behind.",
+             "{exe}: error No data availableslicevol stopped with status 1.It left no volume "
+             "behind.",
          1, false},
     };
     ScratchDir place;
     for (const std::string &folder : {std::string("R&D"), quirky}) {
         fs::create_directory(place.path / folder);
-        for (const char *name : {"shape000.tga", "shape001.tga", "other.tga", "upper001.TGA", "short000.tga"})
+        for (const char *name :
+             {"shape000.tga", "shape001.tga", "other.tga", "upper001.TGA", "short000.tga"})
             writeFile(place.path / folder / name, tga(2, 2, randomPixels(2, 2, 1)));
         writeFile(place.path / folder / "short001.tga", tga(2, 2, "abc"));
     }
@@ -192,10 +211,14 @@ TEST(Windows, DropOnTheProgram) {
         const fs::path slices = place.path / c.folder;
         const Snapshot before = snapshot(slices);
         std::string expected = c.out;
-        for (std::size_t at; (at = expected.find("{dir}")) != std::string::npos;) expected.replace(at, 5, windowsPath(slices));
-        for (std::size_t at; (at = expected.find("{exe}")) != std::string::npos;) expected.replace(at, 5, programWord());
-        for (std::size_t at; (at = expected.find('\n')) != std::string::npos;) expected.erase(at, 1);
-        const auto [status, text] = inOwnConsole(place.path, "'" + windowsPath(slices / c.dropped) + "'");
+        for (std::size_t at; (at = expected.find("{dir}")) != std::string::npos;)
+            expected.replace(at, 5, windowsPath(slices));
+        for (std::size_t at; (at = expected.find("{exe}")) != std::string::npos;)
+            expected.replace(at, 5, programWord());
+        for (std::size_t at; (at = expected.find('\n')) != std::string::npos;)
+            expected.erase(at, 1);
+        const auto [status, text] =
+            inOwnConsole(place.path, "'" + windowsPath(slices / c.dropped) + "'");
         EXPECT_EQ(text, expected + "Press a key to close this window.");
         EXPECT_EQ(status, c.status);
         if (!c.converts) expectUnchanged(before, slices);
@@ -207,7 +230,8 @@ TEST(Windows, DropOnTheProgram) {
     writeFile(place.path / "plain" / "shape001.tga", tga(2, 2, randomPixels(2, 2, 1)));
     const std::string noMatch = noMatchLine(path);
     std::string shown = inConsole(place.path, "65001", programWord() + " " + path);
-    shown.erase(std::remove(shown.begin(), shown.end(), '\n'), shown.end()); // wrapped at the console's width
+    shown.erase(std::remove(shown.begin(), shown.end(), '\n'),
+                shown.end()); // wrapped at the console's width
     EXPECT_EQ(shown + "\n", noMatch);
     const RunResult piped = runSlicevol(place.path, {path});
     EXPECT_EQ(piped.status, 1);

@@ -1,9 +1,10 @@
 // Two workers share the stack: the main thread and one helper take alternate blocks of each slice.
 // A block's life: read it from the slice at its offset (the reads take turns in stack order, so the
 // disk still sees one sequential stream; a slice's first read takes its header along, so that the
-// kernel's read-ahead starts with a full block), split it into the worker's own three channel buffers, then write
-// channel c once every earlier block has written channel c. Each volume is so written front to
-// back, one write after another, and no block's data leaves the core that split it.
+// kernel's read-ahead starts with a full block), split it into the worker's own three channel
+// buffers, then write channel c once every earlier block has written channel c. Each volume is so
+// written front to back, one write after another, and no block's data leaves the core that split
+// it.
 //
 // The turns are counters under one lock: a worker waits while the counter is below its block, and
 // the worker that ran a step advances the counter and wakes every waiter.
@@ -86,10 +87,10 @@ constexpr std::uint64_t noFailure = UINT64_MAX;
 struct Turns {
     pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
     pthread_cond_t moved = PTHREAD_COND_INITIALIZER; // a turn moved on, or a failure came
-    std::uint64_t readTurn = 0;           // the block whose read may start
-    std::uint64_t writeTurn[3] = {};      // per channel, the block whose write may start
-    std::uint64_t failedAt = noFailure;   // the earliest failed step so far
-    SystemError failedError = {};         // and its error, as the failing thread met it
+    std::uint64_t readTurn = 0;                      // the block whose read may start
+    std::uint64_t writeTurn[3] = {};                 // per channel, the block whose write may start
+    std::uint64_t failedAt = noFailure;              // the earliest failed step so far
+    SystemError failedError = {};                    // and its error, as the failing thread met it
 };
 Turns turns;
 
@@ -158,8 +159,9 @@ void work(unsigned w) {
             if (stopRequested()) return fail(place(block, 0));
             if (!waitForTurn(turns.readTurn, block, place(block, 0))) return;
             if (b == 0 && !startSlice(s, block)) return;
-            const BlockRead read = b == 0 ? readFirstBlock(slice, n, own.pixels())
-                                          : BlockRead{readBlock(slice, b * blockPixels, n, own.pixels()), nullptr};
+            const BlockRead read =
+                b == 0 ? readFirstBlock(slice, n, own.pixels())
+                       : BlockRead{readBlock(slice, b * blockPixels, n, own.pixels()), nullptr};
             if (read.whole) passTurn(turns.readTurn);
             else fail(place(block, 0));
             if (b == 0 && !announce(s, block, read.header)) return;

@@ -5,7 +5,6 @@
 #include "run/errExit.h"
 #include "system/space.h"
 
-
 bool spaceSuffices(std::uint64_t xSize, std::uint64_t ySize, std::uint64_t zSize,
                    std::uint64_t blockSize, std::uint64_t available) {
     if (available == 0 || blockSize == 0) return false;

@@ -62,7 +62,8 @@ int mkDf3s(const char *base) {
 
     for (int c = 0; c < 3; c++) {
         if (stopRequested()) endByStop();
-        if (!openOutput(df3NameOf(base, c), c, headerSize + width * height * ntodo)) return preparationFailed(base);
+        if (!openOutput(df3NameOf(base, c), c, headerSize + width * height * ntodo))
+            return preparationFailed(base);
         if (!writeOutput(c, header, headerSize)) errExit();
     }
 

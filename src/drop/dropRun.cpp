@@ -47,8 +47,10 @@ Volume volumeState(const char *name) {
     bool whole = readSliceAt(file, header, sizeof header, 0) == sizeof header;
     if (whole) {
         const std::uint64_t size = 6 + std::uint64_t{header[0] * 256u + header[1]} *
-                                           (header[2] * 256u + header[3]) * (header[4] * 256u + header[5]);
-        whole = readSliceAt(file, &last, 1, size - 1) == 1 && readSliceAt(file, &last, 1, size) == 0;
+                                           (header[2] * 256u + header[3]) *
+                                           (header[4] * 256u + header[5]);
+        whole =
+            readSliceAt(file, &last, 1, size - 1) == 1 && readSliceAt(file, &last, 1, size) == 0;
     }
     closeSlice(file);
     return whole ? Volume::whole : Volume::partial;
@@ -61,7 +63,8 @@ int refuse(const char *format, const char *what) {
 }
 
 // The names of the volumes in `state` among `states`, joined by ", ", into `list`.
-void listVolumes(char *const names[3], const Volume states[3], Volume state, char *list, std::size_t size) {
+void listVolumes(char *const names[3], const Volume states[3], Volume state, char *list,
+                 std::size_t size) {
     std::size_t used = 0;
     list[0] = '\0';
     for (int c = 0; c < 3; c++)
@@ -88,7 +91,8 @@ int convert(const char *folder, const char *base) {
     // None of the volumes was there before the run: any there now is what the run left.
     Volume states[3];
     for (int c = 0; c < 3; c++) states[c] = volumeState(names[c]);
-    if (status == 0 && states[0] == Volume::whole && states[1] == Volume::whole && states[2] == Volume::whole) {
+    if (status == 0 && states[0] == Volume::whole && states[1] == Volume::whole &&
+        states[2] == Volume::whole) {
         say(Stream::out, "Done: %s, %s and %s are in %s.\n", names[0], names[1], names[2], folder);
         return 0;
     }
@@ -96,8 +100,10 @@ int convert(const char *folder, const char *base) {
     char list[3 * 1100];
     listVolumes(names, states, Volume::partial, list, sizeof list);
     if (list[0] != '\0')
-        say(Stream::out, "It left unfinished volumes, which hold no whole stack: delete them, then drop the slice "
-                         "again: %s\n", list);
+        say(Stream::out,
+            "It left unfinished volumes, which hold no whole stack: delete them, then drop the "
+            "slice again: %s\n",
+            list);
     listVolumes(names, states, Volume::whole, list, sizeof list);
     if (list[0] != '\0') say(Stream::out, "These volumes are complete and were kept: %s\n", list);
     if (states[0] == Volume::absent && states[1] == Volume::absent && states[2] == Volume::absent)
@@ -123,7 +129,9 @@ int dropRun(const char *path) {
     const char *extension = size >= 4 ? name + size - 4 : "";
     bool tga = size >= 4;
     for (int i = 0; tga && i < 4; i++) tga = lowerCase(extension[i]) == ".tga"[i];
-    if (!tga) return refuse("\"%s\" is not a slice: slices are .tga files, such as shape017.tga.\n", name);
+    if (!tga)
+        return refuse("\"%s\" is not a slice: slices are .tga files, such as shape017.tga.\n",
+                      name);
     if (std::strcmp(extension, ".tga") != 0)
         return refuse("\"%s\" does not end in .tga in lower case: slicevol takes only such names.\n"
                       "Rename the slices so that they end in .tga, then drop one again.\n",
@@ -131,11 +139,14 @@ int dropRun(const char *path) {
     std::size_t digits = size - 4;
     while (digits > 0 && isDigit(name[digits - 1])) digits--;
     if (digits == size - 4)
-        return refuse("\"%s\" has no number before .tga, so it belongs to no numbered stack: a drop needs slices "
-                      "named like shape000.tga, shape001.tga, ... (or run slicevol with the basename in a console).\n",
+        return refuse("\"%s\" has no number before .tga, so it belongs to no numbered stack: a "
+                      "drop needs slices "
+                      "named like shape000.tga, shape001.tga, ... (or run slicevol with the "
+                      "basename in a console).\n",
                       name);
     if (digits == 0)
-        return refuse("\"%s\" has only digits before .tga: to convert every .tga file of its folder as one stack, "
+        return refuse("\"%s\" has only digits before .tga: to convert every .tga file of its "
+                      "folder as one stack, "
                       "run  slicevol \"\"  there in a console.\n",
                       name);
 

@@ -15,7 +15,8 @@ void say(Stream stream, const char *format, ...) {
     const int size = std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
     if (size < 0) return;
-    if (static_cast<std::size_t>(size) < sizeof line) return writeText(stream, line, static_cast<std::size_t>(size));
+    if (static_cast<std::size_t>(size) < sizeof line)
+        return writeText(stream, line, static_cast<std::size_t>(size));
     // A longer line (a long basename) is written whole all the same; with no memory for it, cut.
     char *longer = static_cast<char *>(std::malloc(static_cast<std::size_t>(size) + 1));
     if (longer == nullptr) return writeText(stream, line, sizeof line - 1);

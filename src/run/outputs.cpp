@@ -27,8 +27,9 @@ namespace {
 // lock-free atomics: a store is never seen half-done, and the compiler keeps the order in which
 // the main flow writes them (the name and the identity before the mark).
 struct OutputEntry {
-    VolumeFile file;              // the volume's handle and identity
-    std::atomic<bool> unfinished; // the output exists, is not finished, and goes if the run ends now
+    VolumeFile file; // the volume's handle and identity
+    // The output exists, is not finished, and goes if the run ends now.
+    std::atomic<bool> unfinished;
 };
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<char *>::is_always_lock_free,
               "a signal handler may only read lock-free atomics");
@@ -55,7 +56,9 @@ bool openOutput(char *name, int c, std::uint64_t size) {
     return false;
 }
 
-bool writeOutput(int c, const void *data, std::size_t size) { return writeVolume(df3File[c].file, data, size); }
+bool writeOutput(int c, const void *data, std::size_t size) {
+    return writeVolume(df3File[c].file, data, size);
+}
 
 void finishOutputs() {
     int firstError = 0;

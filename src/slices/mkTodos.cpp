@@ -35,8 +35,8 @@ const char *nextName(Directory *dir) {
 
 // The directory changed between the two passes: the list no longer says what the stack is.
 [[noreturn]] void consistencyStop() {
-    say(Stream::err, "%s: mkTodos: check 'ntodo == n' failed: the directory changed while it was read\n",
-        prog);
+    say(Stream::err,
+        "%s: mkTodos: check 'ntodo == n' failed: the directory changed while it was read\n", prog);
     std::exit(1);
 }
 

@@ -59,7 +59,8 @@ void describeDeviations(const unsigned char *header, char *found, std::size_t si
     if (header[1] != 0) add("colour-map type %u", header[1]);
     if (header[2] != 2) add("image type %u (%s)", header[2], imageTypeName(header[2]));
     if (header[16] != 24) add("%u bits per pixel", header[16]);
-    const unsigned long long w = littleEndian16(header + widthAt), h = littleEndian16(header + heightAt);
+    const unsigned long long w = littleEndian16(header + widthAt),
+                             h = littleEndian16(header + heightAt);
     if (w != width || h != height)
         add("size %llu x %llu, not %llu x %llu", w, h, static_cast<unsigned long long>(width),
             static_cast<unsigned long long>(height));
@@ -72,9 +73,10 @@ void checkHeader(const char *name, const unsigned char *header) {
     describeDeviations(header, found, sizeof found);
     if (found[0] == '\0' || ++warnedSlices > namedWarnings) return;
     say(Stream::err,
-        "%s: warning '%s' has %s; read as %llu x %llu uncompressed 24-bit pixels from byte 18 all the "
-        "same\n",
-        prog, name, found, static_cast<unsigned long long>(width), static_cast<unsigned long long>(height));
+        "%s: warning '%s' has %s; read as %llu x %llu uncompressed 24-bit pixels from byte 18 "
+        "all the same\n",
+        prog, name, found, static_cast<unsigned long long>(width),
+        static_cast<unsigned long long>(height));
 }
 
 namespace {
@@ -112,6 +114,8 @@ bool readBlock(int slice, std::uint64_t first, std::size_t n, unsigned char *pix
 void reportUnnamedWarnings() {
     if (warnedSlices <= namedWarnings) return;
     const std::uint64_t more = warnedSlices - namedWarnings;
-    say(Stream::err, "%s: warning %llu more %s; read the same way\n", prog, static_cast<unsigned long long>(more),
-        more == 1 ? "slice has a header that says otherwise" : "slices have headers that say otherwise");
+    say(Stream::err, "%s: warning %llu more %s; read the same way\n", prog,
+        static_cast<unsigned long long>(more),
+        more == 1 ? "slice has a header that says otherwise"
+                  : "slices have headers that say otherwise");
 }

@@ -19,7 +19,8 @@ int wmain(int argc, wchar_t **argv) {
         start.hStdError = wcschr(argv[1], L'2') ? NULL : GetStdHandle(STD_ERROR_HANDLE);
     }
     PROCESS_INFORMATION started;
-    if (!CreateProcessW(NULL, argv[2], NULL, NULL, TRUE, detached ? DETACHED_PROCESS : 0, NULL, NULL, &start, &started))
+    if (!CreateProcessW(NULL, argv[2], NULL, NULL, TRUE, detached ? DETACHED_PROCESS : 0, NULL,
+                        NULL, &start, &started))
         return 3;
     DWORD status = 4;
     WaitForSingleObject(started.hProcess, INFINITE);

@@ -25,7 +25,8 @@ struct ErrorTexts {
     ErrorTexts() {
         // An unknown number's text is made in a buffer that the next call reuses: not kept.
         for (int error = 0; error < 256; error++)
-            if (const char *t = std::strerror(error); std::strncmp(t, "Unknown error", 13) != 0) text[error] = t;
+            if (const char *t = std::strerror(error); std::strncmp(t, "Unknown error", 13) != 0)
+                text[error] = t;
     }
 };
 const ErrorTexts errorTexts;
@@ -33,10 +34,12 @@ const ErrorTexts errorTexts;
 } // namespace
 
 const char *errorTextInSignal(int error, char (&spare)[24]) {
-    if (error >= 0 && error < 256 && errorTexts.text[error] != nullptr) return errorTexts.text[error];
+    if (error >= 0 && error < 256 && errorTexts.text[error] != nullptr)
+        return errorTexts.text[error];
     char digits[12];
     int n = 0;
-    for (unsigned v = static_cast<unsigned>(error); n == 0 || v != 0; v /= 10) digits[n++] = char('0' + v % 10);
+    for (unsigned v = static_cast<unsigned>(error); n == 0 || v != 0; v /= 10)
+        digits[n++] = char('0' + v % 10);
     std::size_t at = 0;
     for (const char *p = "error "; *p != '\0'; p++) spare[at++] = *p;
     while (n > 0) spare[at++] = digits[--n];

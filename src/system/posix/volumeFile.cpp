@@ -19,7 +19,8 @@ namespace {
 // nor on tmpfs, where it only costs time; nowhere else unmeasured. A reservation that fails (a disk
 // fuller than the estimate thought, a quota, another writer) is given back at once: ext4 keeps
 // what it got, up to the whole disk, until the file is truncated. The run then goes on exactly as
-// without one. False with errno set when the file system cannot be asked or the room not given back.
+// without one. False with errno set when the file system cannot be asked or the room not given
+// back.
 bool reserve(int fd, std::uint64_t size) {
 #if defined(__linux__) && defined(FALLOC_FL_KEEP_SIZE)
     constexpr unsigned long ext4Magic = 0xEF53, xfsMagic = 0x58465342;
@@ -54,7 +55,8 @@ bool createVolume(const char *name, std::uint64_t size, VolumeFile *volume) {
         errno = error;
         return false;
     }
-    volume->identity = {static_cast<std::uint64_t>(created.st_dev), static_cast<std::uint64_t>(created.st_ino)};
+    volume->identity = {static_cast<std::uint64_t>(created.st_dev),
+                        static_cast<std::uint64_t>(created.st_ino)};
     if (!known) {
         errno = error;
         return false;

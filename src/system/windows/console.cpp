@@ -14,11 +14,14 @@ void writeToConsole(HANDLE console, const char *text, std::size_t size) {
     // Bytes that are not UTF-8 show as U+FFFD rather than not at all.
     const int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0);
     if (units <= 0) return;
-    auto *wide = static_cast<wchar_t *>(std::malloc(sizeof(wchar_t) * static_cast<std::size_t>(units)));
+    auto *wide =
+        static_cast<wchar_t *>(std::malloc(sizeof(wchar_t) * static_cast<std::size_t>(units)));
     if (wide == nullptr) return;
     MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), wide, units);
     for (DWORD done = 0, wrote = 0; done < static_cast<DWORD>(units); done += wrote)
-        if (!WriteConsoleW(console, wide + done, static_cast<DWORD>(units) - done, &wrote, nullptr) || wrote == 0)
+        if (!WriteConsoleW(console, wide + done, static_cast<DWORD>(units) - done, &wrote,
+                           nullptr) ||
+            wrote == 0)
             break;
     std::free(wide);
 }
@@ -52,7 +55,8 @@ void writeText(Stream stream, const char *text, std::size_t size) {
 bool aloneInOwnConsole() {
     DWORD processes[2];
     DWORD mode;
-    return GetConsoleProcessList(processes, 2) == 1 && GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+    return GetConsoleProcessList(processes, 2) == 1 &&
+           GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
 }
 
 // Any key's press; the input's other events (its release, the mouse, a resize) are passed over.

@@ -11,7 +11,7 @@ struct Directory {
     wchar_t pattern[1024 + 2]; // the working directory, then "\*"
     HANDLE search;
     WIN32_FIND_DATAW found;
-    bool pending;     // `found` holds an entry not yet answered
+    bool pending;                // `found` holds an entry not yet answered
     char name[MAX_PATH * 3 + 1]; // an entry's name in UTF-8 (up to 3 bytes a UTF-16 unit)
 };
 

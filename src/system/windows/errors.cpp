@@ -13,7 +13,8 @@ const char *errorText(int error) {
     const DWORD unmapped = unmappedWin32Error();
     if (error != EIO || unmapped == 0) return std::strerror(error);
     static char text[64];
-    std::snprintf(text, sizeof text, "%s (Windows error %lu)", std::strerror(EIO), static_cast<unsigned long>(unmapped));
+    std::snprintf(text, sizeof text, "%s (Windows error %lu)", std::strerror(EIO),
+                  static_cast<unsigned long>(unmapped));
     return text;
 }
 

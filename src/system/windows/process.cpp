@@ -19,16 +19,19 @@ bool takeArguments(int *argc, char ***argv) {
         return false;
     }
     // Kept for the whole run, like the arguments the C runtime gives.
-    auto **utf8 = static_cast<char **>(std::calloc(static_cast<std::size_t>(count) + 1, sizeof(char *)));
+    auto **utf8 =
+        static_cast<char **>(std::calloc(static_cast<std::size_t>(count) + 1, sizeof(char *)));
     if (utf8 == nullptr) return false;
     for (int i = 0; i < count; i++) {
-        const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, nullptr, 0,
+                                             nullptr, nullptr);
         if (size == 0) {
             setErrnoFromWin32();
             return false;
         }
         utf8[i] = static_cast<char *>(std::malloc(static_cast<std::size_t>(size)));
-        if (utf8[i] == nullptr || !toUtf8(wide[i], utf8[i], size, WC_ERR_INVALID_CHARS)) return false;
+        if (utf8[i] == nullptr || !toUtf8(wide[i], utf8[i], size, WC_ERR_INVALID_CHARS))
+            return false;
     }
     LocalFree(wide);
     *argc = count;
@@ -60,13 +63,15 @@ bool runAgain(const char *argument, int *status) {
         return false;
     }
     line[0] = L'\0';
-    for (const wchar_t *part : {L"\"", static_cast<const wchar_t *>(exe), L"\" \"", static_cast<const wchar_t *>(wide), L"\""})
+    for (const wchar_t *part : {L"\"", static_cast<const wchar_t *>(exe), L"\" \"",
+                                static_cast<const wchar_t *>(wide), L"\""})
         std::wcscat(line, part);
     std::free(wide);
     STARTUPINFOW start = {};
     start.cb = sizeof start;
     PROCESS_INFORMATION child;
-    const bool started = CreateProcessW(exe, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &child) != 0;
+    const bool started = CreateProcessW(exe, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                        &start, &child) != 0;
     const DWORD error = GetLastError();
     std::free(line);
     if (!started) {

@@ -14,8 +14,9 @@
 
 int openSlice(const char *name) {
     // A directory opens only with backup semantics; it then fails at its first read, as on POSIX.
-    const HANDLE file = openByName(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS);
+    const HANDLE file =
+        openByName(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS);
     if (file == INVALID_HANDLE_VALUE) return -1;
     // A pipe or a device named like a slice cannot be read at an offset: it fails here, at once.
     if (GetFileType(file) != FILE_TYPE_DISK) {
@@ -43,7 +44,8 @@ std::size_t readSliceAt(int fd, void *buf, std::size_t size, std::uint64_t offse
             const DWORD error = GetLastError();
             if (error == ERROR_HANDLE_EOF) errno = noDataError;
             // What reading a directory's handle answers.
-            else if (error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER) errno = EISDIR;
+            else if (error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER)
+                errno = EISDIR;
             else setErrnoFromWin32(error);
             break;
         }

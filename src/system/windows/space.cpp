@@ -9,7 +9,8 @@ bool workingDirectorySpace(std::uint64_t *blockSize, std::uint64_t *available) {
     wchar_t root[MAX_PATH + 1];
     ULARGE_INTEGER toCaller, total, free;
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-    if (!GetDiskFreeSpaceExW(L".", &toCaller, &total, &free) || !GetVolumePathNameW(L".", root, MAX_PATH + 1) ||
+    if (!GetDiskFreeSpaceExW(L".", &toCaller, &total, &free) ||
+        !GetVolumePathNameW(L".", root, MAX_PATH + 1) ||
         !GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)) {
         setErrnoFromWin32();
         return false;

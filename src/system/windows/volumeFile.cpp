@@ -26,12 +26,15 @@ bool markForDeletion(HANDLE file) {
     DispositionEx now = {deleteFlag | posixSemantics};
     if (SetFileInformationByHandle(file, dispositionEx, &now, sizeof now)) return true;
     FILE_DISPOSITION_INFO atLastClose = {TRUE};
-    return SetFileInformationByHandle(file, FileDispositionInfo, &atLastClose, sizeof atLastClose) != 0;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &atLastClose,
+                                      sizeof atLastClose) != 0;
 }
 
 // A scanner or a sync tool that opened the file without delete sharing makes a delete fail for a
 // moment. Retried for about a second, as such programs hold a file for milliseconds.
-bool isTransient(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
+bool isTransient(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
 constexpr int deleteTries = 20;
 constexpr DWORD deletePause = 50; // milliseconds
 
@@ -39,9 +42,9 @@ constexpr DWORD deletePause = 50; // milliseconds
 DWORD deleteOnce(const char *name, const FileIdentity &identity) {
     // The name is opened, its file compared and deleted through one handle: no other file can
     // take the name in between. A link is opened itself, not what it leads to.
-    const HANDLE file = openByName(name, DELETE | FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
-                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
+    const HANDLE file = openByName(
+        name, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;

@@ -12,7 +12,8 @@ wchar_t *toWide(const char *utf8) {
         setErrnoFromWin32();
         return nullptr;
     }
-    auto *wide = static_cast<wchar_t *>(std::malloc(sizeof(wchar_t) * static_cast<std::size_t>(size)));
+    auto *wide =
+        static_cast<wchar_t *>(std::malloc(sizeof(wchar_t) * static_cast<std::size_t>(size)));
     if (wide == nullptr) return nullptr;
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, size) != size) {
         setErrnoFromWin32();
@@ -39,7 +40,8 @@ bool writeAll(HANDLE file, const void *data, std::size_t size) {
         const std::size_t left = size - done;
         DWORD wrote = 0;
         if (!WriteFile(file, static_cast<const unsigned char *>(data) + done,
-                       left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left), &wrote, nullptr)) {
+                       left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left), &wrote,
+                       nullptr)) {
             setErrnoFromWin32();
             return false;
         }
@@ -58,7 +60,8 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION &info) {
 }
 
 bool toUtf8(const wchar_t *wide, char *out, int size, DWORD flags) {
-    if (WideCharToMultiByte(CP_UTF8, flags, wide, -1, out, size, nullptr, nullptr) != 0) return true;
+    if (WideCharToMultiByte(CP_UTF8, flags, wide, -1, out, size, nullptr, nullptr) != 0)
+        return true;
     setErrnoFromWin32();
     return false;
 }
@@ -79,39 +82,23 @@ void setErrnoFromWin32(DWORD error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-        errno = ENOENT;
-        break;
+    case ERROR_BAD_NETPATH: errno = ENOENT; break;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-        errno = EACCES;
-        break;
+    case ERROR_WRITE_PROTECT: errno = EACCES; break;
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        errno = EEXIST;
-        break;
+    case ERROR_ALREADY_EXISTS: errno = EEXIST; break;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        errno = ENOSPC;
-        break;
+    case ERROR_HANDLE_DISK_FULL: errno = ENOSPC; break;
     case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        errno = ENOMEM;
-        break;
+    case ERROR_OUTOFMEMORY: errno = ENOMEM; break;
     case ERROR_INSUFFICIENT_BUFFER:
-    case ERROR_FILENAME_EXCED_RANGE:
-        errno = ERANGE;
-        break;
-    case ERROR_DIRECTORY:
-        errno = ENOTDIR;
-        break;
+    case ERROR_FILENAME_EXCED_RANGE: errno = ERANGE; break;
+    case ERROR_DIRECTORY: errno = ENOTDIR; break;
     case ERROR_NO_UNICODE_TRANSLATION:
     case ERROR_INVALID_NAME:
-    case ERROR_INVALID_PARAMETER:
-        errno = EINVAL;
-        break;
+    case ERROR_INVALID_PARAMETER: errno = EINVAL; break;
     default:
         errno = EIO;
         unmapped = error;
