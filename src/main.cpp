@@ -38,8 +38,8 @@ int main(int argc, char **argv) {
     if (!guardStandardStreams()) errExit();
     if (!takeArguments(&argc, &argv)) errExit();
     prog = programWord(argc, argv);
-    // atexit need not set errno; it fails only when it has no room for one more handler.
     const bool ownWindow = aloneInOwnConsole();
+    // atexit need not set errno; it fails only when it has no room for one more handler.
     errno = 0;
     if (ownWindow && std::atexit(keepWindow) != 0) errExitOr(ENOMEM);
     if (argc != 2) {

@@ -19,7 +19,7 @@
  *                                FUSE and network file systems may answer
  *   SHIM_SLOW_READ=SUFFIX:US     every read of a file whose path ends in SUFFIX waits US
  *                                microseconds first
- *   SHIM_FAILING=CALLS:SUFFIX    the calls named in CALLS (of fallocate, ftruncate and unlink,
+ *   SHIM_FAILING=SUFFIX:CALLS    the calls named in CALLS (of fallocate, ftruncate and unlink,
  *                                comma-separated) fail on a file whose path ends in SUFFIX:
  *                                fallocate with ENOSPC, ftruncate with EIO, unlink with EACCES
  *
@@ -100,14 +100,33 @@ void rewinddir(DIR *dir) {
     real(dir);
 }
 
-static int pathEndsWith(int fd, const char *suffix) {
-    char link[64], path[4096];
+/* The path of the file open as fd, into path (empty if it cannot be had). */
+static const char *pathOf(int fd, char (*path)[4096]) {
+    char link[64];
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    ssize_t n = readlink(link, path, sizeof path - 1);
-    if (n < 0) return 0;
-    path[n] = '\0';
-    size_t len = strlen(suffix);
-    return (size_t)n >= len && strcmp(path + n - len, suffix) == 0;
+    ssize_t n = readlink(link, *path, sizeof *path - 1);
+    (*path)[n < 0 ? 0 : n] = '\0';
+    return *path;
+}
+
+static int endsWith(const char *path, const char *suffix) {
+    size_t n = strlen(path), len = strlen(suffix);
+    return n >= len && strcmp(path + n - len, suffix) == 0;
+}
+
+static int pathEndsWith(int fd, const char *suffix) {
+    char path[4096];
+    return endsWith(pathOf(fd, &path), suffix);
+}
+
+/* For a setting SUFFIX:VALUE in the variable: VALUE when path ends in SUFFIX, else NULL. */
+static const char *valueFor(const char *variable, const char *path) {
+    const char *setting = getenv(variable);
+    const char *colon = setting ? strrchr(setting, ':') : NULL;
+    if (!colon) return NULL;
+    char suffix[256];
+    snprintf(suffix, sizeof suffix, "%.*s", (int)(colon - setting), setting);
+    return endsWith(path, suffix) ? colon + 1 : NULL;
 }
 
 int close(int fd) {
@@ -119,28 +138,19 @@ int close(int fd) {
     return -1;
 }
 
-/* Whether CALL is one that SHIM_FAILING makes fail, for the file open as fd (or, with fd -1, the
- * path given). */
-static int failing(const char *call, int fd, const char *path) {
-    const char *fault = getenv("SHIM_FAILING");
-    const char *colon = fault ? strchr(fault, ':') : NULL;
-    if (!colon) return 0;
-    char calls[256];
-    snprintf(calls, sizeof calls, ",%.*s,", (int)(colon - fault), fault);
-    char named[64];
+/* Whether SHIM_FAILING names CALL for the file at path. */
+static int failing(const char *call, const char *path) {
+    const char *calls = valueFor("SHIM_FAILING", path);
+    char list[256], named[64];
+    snprintf(list, sizeof list, ",%s,", calls ? calls : "");
     snprintf(named, sizeof named, ",%s,", call);
-    if (!strstr(calls, named)) return 0;
-    const char *suffix = colon + 1;
-    if (fd != -1) return pathEndsWith(fd, suffix);
-    char whole[4096]; /* a name in the working directory, as if with its folder's path */
-    snprintf(whole, sizeof whole, "/%s", path);
-    size_t n = strlen(whole), len = strlen(suffix);
-    return n >= len && strcmp(whole + n - len, suffix) == 0;
+    return strstr(list, named) != NULL;
 }
 
 #define FAIL_FALLOCATE(call, offset)                                                               \
     int call(int fd, int mode, offset at, offset size) {                                           \
-        if (failing("fallocate", fd, NULL)) {                                                      \
+        char path[4096];                                                                           \
+        if (failing("fallocate", pathOf(fd, &path))) {                                             \
             errno = ENOSPC;                                                                        \
             return -1;                                                                             \
         }                                                                                          \
@@ -148,7 +158,8 @@ static int failing(const char *call, int fd, const char *path) {
     }
 #define FAIL_FTRUNCATE(call, offset)                                                               \
     int call(int fd, offset size) {                                                                \
-        if (failing("ftruncate", fd, NULL)) {                                                      \
+        char path[4096];                                                                           \
+        if (failing("ftruncate", pathOf(fd, &path))) {                                             \
             errno = EIO;                                                                           \
             return -1;                                                                             \
         }                                                                                          \
@@ -161,26 +172,20 @@ FAIL_FTRUNCATE(ftruncate, off_t)
 FAIL_FTRUNCATE(ftruncate64, off64_t)
 
 int unlink(const char *path) {
-    if (failing("unlink", -1, path)) {
+    char whole[4096]; /* a name in the working directory, as if with its folder's path */
+    snprintf(whole, sizeof whole, "/%s", path);
+    if (failing("unlink", whole)) {
         errno = EACCES;
         return -1;
     }
     return NEXT(int (*)(const char *), "unlink")(path);
 }
 
-/* Slows every read of the file SHIM_SLOW_READ names. */
-static void slowRead(int fd) {
-    const char *slow = getenv("SHIM_SLOW_READ");
-    const char *colon = slow ? strrchr(slow, ':') : NULL;
-    if (!colon) return;
-    char suffix[256];
-    snprintf(suffix, sizeof suffix, "%.*s", (int)(colon - slow), slow);
-    if (pathEndsWith(fd, suffix)) usleep((useconds_t)atol(colon + 1));
-}
-
 #define SLOW_PREAD(call, offset)                                                                   \
     ssize_t call(int fd, void *data, size_t size, offset at) {                                     \
-        slowRead(fd);                                                                              \
+        char path[4096];                                                                           \
+        const char *delay = valueFor("SHIM_SLOW_READ", pathOf(fd, &path));                         \
+        if (delay) usleep((useconds_t)atol(delay));                                                \
         return NEXT(ssize_t(*)(int, void *, size_t, offset), #call)(fd, data, size, at);           \
     }
 
@@ -201,20 +206,16 @@ static _Atomic long failingWrites;
 
 ssize_t write(int fd, const void *data, size_t size) {
     stopAtProgress(fd, data, size);
-    if (pathEndsWith(fd, ".df3")) {
+    char path[4096];
+    if (endsWith(pathOf(fd, &path), ".df3")) {
         const char *delay = getenv("SHIM_SLOW_WRITES");
         if (delay) usleep((useconds_t)atol(delay));
         const char *most = getenv("SHIM_SHORT_WRITES");
         if (most && size > (size_t)atol(most)) size = (size_t)atol(most);
-        const char *fail = getenv("SHIM_WRITE_FAIL");
-        const char *colon = fail ? strrchr(fail, ':') : NULL;
-        if (colon) {
-            char suffix[256];
-            snprintf(suffix, sizeof suffix, "%.*s", (int)(colon - fail), fail);
-            if (pathEndsWith(fd, suffix) && ++failingWrites == atol(colon + 1)) {
-                errno = ENOSPC;
-                return -1;
-            }
+        const char *nth = valueFor("SHIM_WRITE_FAIL", path);
+        if (nth && ++failingWrites == atol(nth)) {
+            errno = ENOSPC;
+            return -1;
         }
     }
     return NEXT(ssize_t(*)(int, const void *, size_t), "write")(fd, data, size);

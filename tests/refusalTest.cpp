@@ -62,8 +62,8 @@ TEST(Refusals, FailedCallsBeforeAnyOutput) {
         {"SHIM_STATVFS=fail", EIO},
         {"SHIM_READDIR_FAIL=2", EIO},
         {"SHIM_WRITE_FAIL=/s_r.df3:1", ENOSPC},
-        {"SHIM_FAILING=fallocate,ftruncate:/s_g.df3", EIO, "ext4"},
-        {"SHIM_FAILING=fallocate,ftruncate,unlink:/s_g.df3", EIO, "ext4", "s_g.df3"},
+        {"SHIM_FAILING=/s_g.df3:fallocate,ftruncate", EIO, "ext4"},
+        {"SHIM_FAILING=/s_g.df3:fallocate,ftruncate,unlink", EIO, "ext4", "s_g.df3"},
     };
     for (const FailedCallCase &c : cases) {
         SCOPED_TRACE(c.shim);

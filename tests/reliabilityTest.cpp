@@ -234,6 +234,9 @@ TEST(CleanUp, CtrlCOnWindows) {
     // Five runs with a holder that keeps the file 2 s whenever it gets it, longer than a delete by
     // name is retried: only a volume deleted through its own handle, which the holder cannot open
     // beside it, never falls to it.
+    // The same stop by closing the console window (CTRL_CLOSE_EVENT) cannot be asked for here.
+    skipRow(
+        "closing the window instead: Wine 8 never sends CTRL_CLOSE_EVENT when a console closes");
     std::vector<std::pair<std::string, bool>> runs = {{"001.tga'", false}, {"032.tga'", false}};
     runs.insert(runs.end(), 5, {"032.tga'", true});
     for (const auto &[moment, held] : runs) {

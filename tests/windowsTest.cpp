@@ -238,11 +238,4 @@ TEST(Windows, DropOnTheProgram) {
     EXPECT_EQ(piped.err, noMatch);
 }
 
-// Closing the console window asks the run to stop (CTRL_CLOSE_EVENT), as Ctrl-C does, and the
-// unfinished volumes are deleted; CtrlCOnWindows covers that stop.
-TEST(Windows, ClosingTheWindow) {
-    SKIP_UNLESS_WINDOWS();
-    GTEST_SKIP() << "skipped: Wine 8 never sends CTRL_CLOSE_EVENT when a console window closes";
-}
-
 } // namespace
